@@ -1,0 +1,3 @@
+"""Operator lab: a loopback stand-in for the operator's MGCP call agent."""
+
+VERSION = "2.5.0.0"
