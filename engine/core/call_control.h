@@ -1,0 +1,179 @@
+// The call control: one per successful configuration. It holds the session's
+// settings, the state of the line and the client's event interface, owns the
+// media session, and turns internal call-progress events into client events.
+// Everything but the reference count and the echo-delay setter belongs to the
+// call thread.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include <voxline/voxline.h>
+
+namespace voxline {
+
+class CTarnwickVXL;
+class rtp_streamer_t;
+class udp_socket;
+
+struct call_control_settings {
+    int media_codec = 0;  // 0 G.729, 1 G.723.1, 2 G.711 mu-law, 3 G.711 A-law
+    std::string proxy_list;
+    int proxy_port = 0;
+    int frames_per_packet = 1;
+    int input_ms = 0;
+    int jitter_size_ms = 0;
+    int jitter_threshold_ms = 0;
+    int statistics_interval_ms = 0;
+    bool echo_cancelling = false;
+    bool notch_while_measuring = false;
+};
+
+// Internal call-progress events of handle_call_progress_event.
+enum call_progress_event : int {
+    CPE_CONNECTED = 0,
+    CPE_REJECTED = 1,
+    CPE_ROLL_OVER = 2,
+    CPE_RINGING = 3,
+    CPE_ANSWERED = 4,
+    CPE_PLAY_TONE = 5,
+    CPE_DISCONNECTED = 6,
+    CPE_LINK_DOWN = 7,
+    CPE_CALL_AGENT = 8,
+    CPE_LOGOFF = 9,
+    CPE_STATUS = 10,
+};
+
+constexpr int AUDIT_DEFAULT_TIMEOUT_S = 180;
+constexpr int AUDIT_MINIMUM_TIMEOUT_S = 20;
+constexpr int AUDIT_RETRANSMIT_DELTA_S = 30;
+
+class call_control {
+public:
+    call_control(const call_control_settings& settings, CTarnwickVXL* owner,
+                 IVXLCallback* callback);
+    call_control(const call_control&) = delete;
+    call_control& operator=(const call_control&) = delete;
+
+    uint32_t add_ref();
+    uint32_t release();
+
+    // --- setters used by the configuration ---
+    void set_call_agent_list(const char* list);
+    void set_ports(int local_mgcp_port, int remote_mgcp_port);
+    void set_nat_info_port(int port);
+    void set_caller(const char* number, const char* name);
+    void set_credentials(const char* extension, const char* account, const char* pin,
+                         bool scramble);
+    void set_audit(bool on, int timeout_s);
+    void set_echo_delay(int ms);  // -1 asks for a new measurement
+
+    // --- read by the command methods under the method lock ---
+    bool in_call() const { return m_in_call.load(); }
+    bool ringing() const { return m_ringing.load(); }
+
+    // --- call thread ---
+    // Takes the client's event interface for the call thread; false when there is none.
+    bool take_callback();
+    // Drops the event interface; no event is raised afterwards.
+    void uninit_interface();
+    void handle_call_progress_event(int event, int tone = 0);
+    // The client's interface for MessagePrint; call with callback_lock() held.
+    IVXLCallback* callback_for_messages();
+    // Raises a generic event and frees a string the client returned.
+    void raise_generic_event(int event, int param1, int param2, const char* text3);
+    // Asks the endpoint for its graceful restart (the logoff); defined by the call thread.
+    void send_graceful_restart();
+
+    const std::string& current_call_agent() const { return m_current_call_agent; }
+    // Moves to the next entry of the call-agent list; false when there is none.
+    bool next_call_agent();
+
+    int local_mgcp_port() const { return m_local_mgcp_port; }
+    int remote_mgcp_port() const { return m_remote_mgcp_port; }
+    int nat_info_port() const { return m_nat_info_port; }
+    const char* caller_number() const { return m_caller_number; }
+    const char* caller_name() const { return m_caller_name; }
+    const std::string& extension() const { return m_extension; }
+    const std::string& account() const { return m_account; }
+    const std::string& pin() const { return m_pin; }
+    bool scrambled() const { return m_scrambled; }
+    bool audit_on() const { return m_audit_on; }
+    int audit_timeout_s() const { return m_audit_timeout_s; }
+    const call_control_settings& settings() const { return m_settings; }
+    const std::string& module_directory() const { return m_module_directory; }
+
+    void set_in_call(bool on) { m_in_call.store(on); }
+    void set_ringing(bool on) { m_ringing.store(on); }
+    void set_status(int status, int parameter) {
+        m_status = status;
+        m_status_parameter = parameter;
+    }
+    void set_incoming_caller(const char* number);
+
+    // Watchdog state.
+    bool receive_seen = false;
+    uint32_t last_receive_tick = 0;
+    uint32_t tick = 0;
+
+    // Echo delay as the call thread sees it.
+    int echo_delay_ms() const { return m_echo_delay_ms.load(); }
+    bool measure_delay() const { return m_measure_delay.load(); }
+    bool report_delay = false;
+    void keep_measured_delay(int ms) { m_echo_delay_ms.store(ms); }
+
+    // Remote RTP of an incoming call, kept until it is answered.
+    std::string remote_rtp_address;
+    int remote_rtp_port = 0;
+    bool voice_path_active = false;
+    uint32_t last_statistics_tick = 0;
+
+    // Tones the engine plays itself; the media layer asks for restarts here.
+    int current_tone = 0;
+
+private:
+    ~call_control();
+    void play_tone_ourselves(int tone);
+    bool callback_usable();
+
+    std::atomic<uint32_t> m_references{1};
+    call_control_settings m_settings;
+    CTarnwickVXL* m_owner;
+    std::string m_module_directory;
+
+    IVXLCallback* m_callback_stream = nullptr;  // handed over by the configuration
+    IVXLCallback* m_callback = nullptr;         // usable on the call thread only
+    bool m_callback_released = false;
+
+    std::atomic<bool> m_in_call{false};
+    std::atomic<bool> m_ringing{false};
+    int m_status = 0;
+    int m_status_parameter = 0;
+
+    std::string m_call_agent_list;  // entries separated by ","
+    size_t m_call_agent_next = 0;   // where the rest of the list starts
+    std::string m_current_call_agent;
+    int m_local_mgcp_port = 0;
+    int m_remote_mgcp_port = 0;
+    int m_nat_info_port = 0;
+    char m_caller_number[16] = {};
+    char m_caller_name[16] = {};
+    char m_incoming_caller[16] = {};
+    bool m_scrambled = false;
+    std::string m_extension;
+    std::string m_account;
+    std::string m_pin;
+
+    bool m_audit_on = false;
+    int m_audit_timeout_s = 0;
+
+    std::atomic<int> m_echo_delay_ms{-1};
+    std::atomic<bool> m_measure_delay{false};
+};
+
+// Guards the callback-released flag against event delivery, process-wide.
+std::mutex& callback_lock();
+
+}  // namespace voxline

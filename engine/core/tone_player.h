@@ -1,0 +1,10 @@
+// Call-progress tones the engine plays itself, when the client asks it to or
+// has no event interface.
+#pragma once
+
+namespace voxline {
+
+// tone is an IVXLCallback_tone_t; anything unknown stops the tone.
+void play_call_progress_tone(int tone);
+
+}  // namespace voxline

@@ -1,0 +1,102 @@
+// A client that knows only the public header: loads the engine library by
+// file name, creates the engine and configures it. Exit status 0 when every
+// result is as a client may rely on.
+#include <dlfcn.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <voxline/voxline.h>
+
+namespace {
+
+struct quiet_callback : IVXLCallback {
+    uint32_t AddRef() override { return 2; }
+    uint32_t Release() override { return 1; }
+    int32_t ConnectedToCallAgent() override { return 0; }
+    int32_t CallAgentRejectedConnection() override { return 0; }
+    int32_t CallAgentRollover(const char*) override { return 0; }
+    int32_t PlayTone(int32_t) override { return 0; }
+    int32_t Ringing(const char*) override { return 0; }
+    int32_t Answered() override { return 0; }
+    int32_t Disconnected(int32_t) override { return 0; }
+    int32_t Status(int32_t, int32_t) override { return 0; }
+    int32_t MessagePrint(int32_t, int32_t, const char*, const char*) override { return 0; }
+    int32_t GenericEvent(int32_t, int32_t, int32_t, const char*, const char*, int32_t*,
+                         char**) override {
+        return 0;
+    }
+};
+
+int failures = 0;
+
+void check(bool ok, const char* what) {
+    if (!ok) {
+        fprintf(stderr, "FAILED: %s\n", what);
+        ++failures;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        fprintf(stderr, "usage: %s LIBVOXLINE\n", argv[0]);
+        return 2;
+    }
+    char home[] = "/tmp/voxline-client-XXXXXX";
+    if (!mkdtemp(home)) return 2;
+    setenv("VOXLINE_HOME", home, 1);
+
+    void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        fprintf(stderr, "dlopen: %s\n", dlerror());
+        return 1;
+    }
+    auto create = reinterpret_cast<VoxlineCreateInstanceFn>(dlsym(library, "VoxlineCreateInstance"));
+    check(create != nullptr, "the factory is exported");
+    if (!create) return 1;
+
+    ITarnwickVXL* engine = nullptr;
+    check(create(VOXLINE_CLASS_TARNWICK_VXL_G729, &engine) == VXL_E_CLASS_NOT_REGISTERED &&
+              engine == nullptr,
+          "codec classes are not creatable");
+    check(create("Something", &engine) == VXL_E_CLASS_NOT_AVAILABLE, "unknown classes refused");
+    check(create(VOXLINE_CLASS_TARNWICK_VXL, nullptr) == VXL_E_POINTER, "null out pointer refused");
+    check(create(VOXLINE_CLASS_TARNWICK_VXL, &engine) == VXL_S_OK && engine, "engine created");
+    if (!engine) return 1;
+
+    quiet_callback callback;
+    check(engine->LogonToCallAgent() == VXL_E_REQUEST_NOT_ALLOWED, "logon before configure");
+    check(engine->ConfigureCallParameters("127.0.0.63", "5551000", "Client", "127.0.0.1", 2727,
+                                          2427, VXL_VOCODER_G711U, 3, 20, 60, 40, &callback, 0, 0,
+                                          "", "", "", 0, 0, 0, 0, nullptr,
+                                          nullptr) == VXL_E_INVALIDARG,
+          "odd G.711 pack count refused");
+    check(engine->ConfigureCallParameters("127.0.0.63", "5551000", "Client", "127.0.0.1", 2727,
+                                          2427, VXL_VOCODER_G711U, 2, 20, 60, 40, &callback, 0, 0,
+                                          "", "", "", 0, 0, 0, 0, nullptr, nullptr) == VXL_S_OK,
+          "configured");
+    check(engine->AddRef() == 2 && engine->Release() == 1, "reference count");
+    check(engine->Release() == 0, "last release");
+
+    std::ifstream log(std::string(home) + "/vxl.log");
+    std::stringstream text;
+    text << log.rdbuf();
+    check(text.str().find("Odd RTP pack count (3) not allowed when using G.711 mu-law") !=
+              std::string::npos,
+          "refusal logged");
+    check(text.str().find("]Local IP address set to [127.0.0.63]") != std::string::npos,
+          "local address logged");
+    check(text.str().find("]Exiting ~CTarnwickVXL") != std::string::npos, "destruction logged");
+    dlclose(library);
+    std::string cleanup = std::string("rm -rf ") + home;
+    if (system(cleanup.c_str()) != 0) return 1;
+    printf("%s\n", failures ? "public interface client: FAILED" : "public interface client: ok");
+    return failures ? 1 : 0;
+}

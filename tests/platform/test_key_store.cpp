@@ -1,0 +1,47 @@
+#include "platform/key_store.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "support/temp_home.h"
+
+using voxline::registry_key;
+
+TEST(KeyStore, HiveNamesIgnoreCaseAndUnknownHivesFail) {
+    voxline_test::temp_home home;
+    registry_key key;
+    ASSERT_TRUE(key.open("HKey_Local_Machine\\Software\\Tarnwick\\VXL", false, false));
+    EXPECT_EQ(key.status(), registry_key::CREATED);
+    EXPECT_EQ(key.component_count(), 4);
+    ASSERT_TRUE(key.write_string("RegisteredOwner", "x0000abcd"));
+
+    registry_key again;
+    ASSERT_TRUE(again.open("HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNWICK\\vxl", true, true));
+    EXPECT_EQ(again.status(), registry_key::OPENED_EXISTING);
+    std::string owner;
+    ASSERT_TRUE(again.read_string("registeredowner", &owner));
+    EXPECT_EQ(owner, "x0000abcd");
+    EXPECT_FALSE(again.write_string("Other", "read-only key"));
+
+    registry_key bad;
+    EXPECT_FALSE(bad.open("HKEY_NOWHERE\\Software", false, false));
+    EXPECT_EQ(bad.last_error(), registry_key::ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(bad.status(), registry_key::FAILED);
+}
+
+TEST(KeyStore, OpenOnlyDoesNotCreateAndMissingValuesFail) {
+    voxline_test::temp_home home;
+    registry_key key;
+    EXPECT_FALSE(key.open("HKEY_CURRENT_USER\\Software\\Nothing", true, true));
+    ASSERT_TRUE(key.open("HKEY_CURRENT_USER\\Software\\Something", false, false));
+    std::string text;
+    EXPECT_FALSE(key.read_string("Missing", &text));
+    const uint8_t blob[] = {0, 1, 2, 255};
+    ASSERT_TRUE(key.write_value("Blob/with slash", registry_key::TYPE_BINARY, blob, sizeof blob));
+    uint32_t type = 0;
+    std::vector<uint8_t> data;
+    ASSERT_TRUE(key.read_value("Blob/with slash", &type, &data));
+    EXPECT_EQ(type, registry_key::TYPE_BINARY);
+    EXPECT_EQ(data, std::vector<uint8_t>(blob, blob + sizeof blob));
+    EXPECT_FALSE(key.open("HKEY_USERS\\x", false, false, "othermachine"));
+}
