@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "signal_metrics.h"
+#include "vocoders/vocoder.h"
+
+namespace voxline {
+namespace {
+
+TEST(G729, WholeFramesOnly) {
+    struct size_case {
+        uint32_t pcm_bytes, encoded, payload_bytes, decoded;
+    };
+    auto v = create_vocoder(VOCODER_G729, 4);
+    const std::vector<int16_t> tone = test::sine(440, 8000, 320);
+    for (const size_case c : {size_case{159, 0, 9, 0}, size_case{160, 10, 10, 160},
+                              size_case{319, 10, 19, 160}, size_case{640, 40, 40, 640}}) {
+        std::vector<uint8_t> out(64);
+        uint32_t written = 0;
+        v->encode(tone.data(), c.pcm_bytes, out.data(), static_cast<uint32_t>(out.size()), &written);
+        EXPECT_EQ(written, c.encoded) << c.pcm_bytes;
+        std::vector<int16_t> pcm(400);
+        uint32_t bytes = 0;
+        v->decode(out.data(), c.payload_bytes, pcm.data(), static_cast<uint32_t>(pcm.size() * 2),
+                  &bytes);
+        EXPECT_EQ(bytes, c.decoded) << c.payload_bytes;
+    }
+}
+
+TEST(G729, ToneRoundTripFollowsTheInputEnvelope) {
+    auto enc = create_vocoder(VOCODER_G729, 2);
+    auto dec = create_vocoder(VOCODER_G729, 2);
+    // A tone that switches on and off every 200 ms.
+    std::vector<int16_t> input = test::sine(600, 9000, 16000);
+    for (size_t i = 0; i < input.size(); ++i)
+        if ((i / 1600) % 2 == 1) input[i] = 0;
+    std::vector<int16_t> out;
+    for (size_t at = 0; at + 160 <= input.size(); at += 160) {
+        uint8_t payload[20];
+        uint32_t written = 0;
+        enc->encode(input.data() + at, 320, payload, sizeof payload, &written);
+        ASSERT_EQ(written, 20u);
+        int16_t pcm[160];
+        uint32_t bytes = 0;
+        dec->decode(payload, written, pcm, sizeof pcm, &bytes);
+        ASSERT_EQ(bytes, 320u);
+        out.insert(out.end(), pcm, pcm + 160);
+    }
+    const size_t lag = test::best_lag(input, out, 240);
+    EXPECT_GT(test::envelope_correlation(input, test::advance(out, lag)), 0.9);
+}
+
+}  // namespace
+}  // namespace voxline
