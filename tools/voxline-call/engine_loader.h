@@ -1,0 +1,20 @@
+// Finds and loads libvoxline.so: $VOXLINE_ENGINE, then ../lib beside this
+// program, then the library path.
+#pragma once
+
+#include <string>
+
+#include <voxline/voxline.h>
+
+namespace voxline_call {
+
+struct loaded_engine {
+    void* handle = nullptr;
+    VoxlineCreateInstanceFn create = nullptr;
+    std::string path;
+    std::string error;
+};
+
+loaded_engine load_engine();
+
+}  // namespace voxline_call
