@@ -1,0 +1,64 @@
+"""voxline-call's command line: help, version, bad options and refusals.
+These need no call agent and run in every build."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from harness import phone_program
+
+
+def run(args, env=None, timeout=30):
+    return subprocess.run([phone_program()] + args, capture_output=True, text=True,
+                          timeout=timeout, env=dict(os.environ, **(env or {})))
+
+
+class CommandLineTest(unittest.TestCase):
+    def test_help_and_version(self):
+        result = run(["--help"])
+        self.assertEqual(result.returncode, 0)
+        for option in ("--call-agent", "--auto-answer", "--exit-on-disconnect", "--interactive"):
+            self.assertIn(option, result.stdout)
+        result = run(["--version"])
+        self.assertEqual(result.returncode, 0)
+        self.assertRegex(result.stdout, r"^voxline-call \d+\.\d+\.\d+\.\d+\n$")
+
+    def test_bad_options_exit_2_with_a_message(self):
+        cases = [
+            ([], "--call-agent is required"),
+            (["--call-agent"], "needs a value"),
+            (["--call-agent", "127.0.0.1", "--port", "70000"], "--port"),
+            (["--call-agent", "127.0.0.1", "--codec", "opus"], "--codec"),
+            (["--call-agent", "127.0.0.1", "--pack", "two"], "--pack"),
+            (["--call-agent", "127.0.0.1", "--hangup-after", "-1"], "--hangup-after"),
+            (["--call-agent", "127.0.0.1", "--auto-answer=soon"], "--auto-answer"),
+            (["--call-agent", "127.0.0.1", "--verbose=yes"], "takes no value"),
+            (["--call-agent", "127.0.0.1", "--frobnicate"], "unknown option"),
+            (["--call-agent", "127.0.0.1", "stray"], "unexpected argument"),
+        ]
+        for args, message in cases:
+            with self.subTest(args=args):
+                result = run(args)
+                self.assertEqual(result.returncode, 2)
+                self.assertIn(message, result.stderr)
+                self.assertEqual(result.stdout, "")
+
+    def test_missing_engine_exits_1(self):
+        result = run(["--call-agent", "127.0.0.1"], env={"VOXLINE_ENGINE": "/nonexistent.so"})
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("cannot load the engine", result.stderr)
+
+    def test_refused_configuration_exits_1(self):
+        # G.711 needs an even pack count.
+        home = tempfile.mkdtemp(prefix="voxline-home-")
+        self.addCleanup(shutil.rmtree, home, True)
+        result = run(["--call-agent", "127.0.0.1", "--local-ip", "127.0.0.1", "--codec", "g711a",
+                      "--pack", "3"], env={"VOXLINE_HOME": home})
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("error ConfigureCallParameters 0x80070057", result.stdout)
+
+
+if __name__ == "__main__":
+    unittest.main()

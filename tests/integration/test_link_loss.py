@@ -1,0 +1,37 @@
+"""Losing the call agent, end to end: roll-over from a silent call agent and
+the audit watchdog. Each takes tens of seconds by design."""
+
+import unittest
+
+from harness import EndToEndTest
+
+
+class RolloverTest(EndToEndTest):
+    block = 53
+
+    def test_silent_first_call_agent_rolls_over_to_the_second(self):
+        self.start_lab(0, extra=["--silent"])
+        self.start_lab(1)
+        second = self.network.lab_address(1)
+        phone = self.start_phone(
+            call_agents="%s,%s" % (self.network.lab_address(0), second))
+        # Ten unanswered transmissions of the registration take up to ~40 s.
+        self.expect(phone, "event CallAgentRollover %s" % second.replace(".", r"\."), 60)
+        self.expect(phone, "event ConnectedToCallAgent", 10)
+
+
+class AuditWatchdogTest(EndToEndTest):
+    block = 54
+
+    def test_silence_after_registration_counts_as_link_down(self):
+        lab = self.start_lab()
+        # Audit on with the shortest timeout: 20 s plus the 30 s margin.
+        phone = self.start_phone(["--flags", "0x8", "--audit-timeout", "20"])
+        self.expect(phone, "event ConnectedToCallAgent")
+        lab.wait_for(lambda: (self.endpoint_state(lab, phone) or {}).get("version"))
+        lab.command("silent on")
+        self.expect(phone, "event Disconnected 1", 75)
+
+
+if __name__ == "__main__":
+    unittest.main()
