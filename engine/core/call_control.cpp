@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "audio/rtp_streamer.h"
 #include "core/account_scrambler.h"
 #include "core/tarnwick_vxl.h"
 #include "core/tone_player.h"
@@ -45,6 +46,7 @@ call_control::call_control(const call_control_settings& settings, CTarnwickVXL* 
                            IVXLCallback* callback)
     : m_settings(settings), m_owner(owner) {
     m_module_directory = find_module_directory();
+    m_rtp_streamer = std::make_unique<rtp_streamer_t>(settings.media_codec);
     if (callback) {
         callback->AddRef();
         m_callback_stream = callback;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 
@@ -15,6 +16,7 @@
 namespace voxline {
 
 class CTarnwickVXL;
+class mgcp_endpoint;
 class rtp_streamer_t;
 class udp_socket;
 
@@ -133,6 +135,18 @@ public:
     // Tones the engine plays itself; the media layer asks for restarts here.
     int current_tone = 0;
 
+    // The media session (m_rtp_streamer) and the endpoint of the running session.
+    rtp_streamer_t* media() { return m_rtp_streamer.get(); }
+    mgcp_endpoint* endpoint() { return m_endpoint; }
+    void set_endpoint(mgcp_endpoint* endpoint) { m_endpoint = endpoint; }
+    CTarnwickVXL* owner() { return m_owner; }
+
+    // Stops the stream, returns the line to idle and reports the call's packet counts.
+    void close_voice_path();
+    // When in call or ringing: closes the voice path and reports on-hook.
+    // Returns the endpoint's result (0 when there was nothing to do).
+    int onhook_action();
+
 private:
     ~call_control();
     void play_tone_ourselves(int tone);
@@ -146,6 +160,9 @@ private:
     IVXLCallback* m_callback_stream = nullptr;  // handed over by the configuration
     IVXLCallback* m_callback = nullptr;         // usable on the call thread only
     bool m_callback_released = false;
+
+    std::unique_ptr<rtp_streamer_t> m_rtp_streamer;
+    mgcp_endpoint* m_endpoint = nullptr;
 
     std::atomic<bool> m_in_call{false};
     std::atomic<bool> m_ringing{false};

@@ -1,37 +1,351 @@
 // The call thread: one per logon. It owns the MGCP endpoint, turns recorded
 // requests into endpoint and media actions and raises the client's events.
+#include <poll.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "audio/rtp_streamer.h"
 #include "core/call_control.h"
 #include "core/log_queue.h"
+#include "core/mgcp_callbacks.h"
 #include "core/tarnwick_vxl.h"
+#include "core/udp_socket.h"
 #include "core/vxl_log.h"
+#include "mgcp/mgcp_endpoint.h"
+#include "platform/clock.h"
 
 namespace voxline {
 
 namespace {
 
 constexpr int MESSAGES_PER_PASS = 5;
+constexpr int64_t KEEPALIVE_INTERVAL_S = 35;
+// While diagnostic lines wait for the client, the thread comes back soon.
+constexpr int64_t MESSAGE_DRAIN_WAIT_MS = 1;
+constexpr int64_t LONGEST_WAIT_MS = 1000;
+
+enum class call_action { none, new_call, dynamic_info, onhook, digits, answer };
+
+bool is_sendable_digit(char c) {
+    return (c >= '0' && c <= '9') || c == '*' || c == '#' || (c >= 'A' && c <= 'D') ||
+           (c >= 'a' && c <= 'd');
+}
 
 void deliver_queued_messages(call_control* control) {
     log_queue* queue = log_queue_current();
     if (!queue) return;
     queue->drain(MESSAGES_PER_PASS, [control](int level, const char* text) {
         std::lock_guard<std::mutex> lock(callback_lock());
-        if (IVXLCallback* cb = control->callback_for_messages()) cb->MessagePrint(level, 0, "", text);
+        if (IVXLCallback* cb = control->callback_for_messages())
+            cb->MessagePrint(level, 0, "", text);
     });
+}
+
+bool start_endpoint(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* endpoint) {
+    CTarnwickVXL* expected = nullptr;
+    if (!gTarnwickVXL.compare_exchange_strong(expected, engine) && expected != engine) {
+        VXL_LOG(LOG_ERROR, "Application created more than one ITarnwickVXL interface in a single "
+                           "process");
+        // No desktop here to show a box on; standard error is where the user looks.
+        fprintf(stderr,
+                "MGCP Initialization: Internal Application Error 0001 - Application attempted to "
+                "create VXL object while one already exists.  Close browser/application "
+                "windows.\n");
+        return false;
+    }
+    control->set_endpoint(endpoint);
+    if (endpoint->MgcpInit() != 0) {
+        control->set_endpoint(nullptr);
+        return false;
+    }
+    control->set_in_call(false);
+    control->set_ringing(false);
+    control->receive_seen = false;
+    control->last_receive_tick = tick_ms();
+    return true;
+}
+
+void report_echo_delay(call_control* control) {
+    if (!control->report_delay || !control->media()) return;
+    const int delay = control->media()->take_measured_echo_delay();
+    if (delay == 0) return;
+    control->raise_generic_event(VXL_EVENT_ECHO_DELAY, delay, 0, "");
+    control->report_delay = false;
+    control->keep_measured_delay(delay);
+}
+
+void raise_periodic_statistics(call_control* control, uint32_t now) {
+    const int interval = control->settings().statistics_interval_ms;
+    rtp_streamer_t* media = control->media();
+    if (interval <= 0 || !control->in_call() || !media) return;
+    if (now - control->last_statistics_tick < static_cast<uint32_t>(interval)) return;
+    char age[16];
+    snprintf(age, sizeof age, "%u", media->statistics_age_ms());
+    control->raise_generic_event(VXL_EVENT_RTP_STATISTICS,
+                                 static_cast<int>(media->packets_sent()),
+                                 static_cast<int>(media->packets_received()), age);
+    control->last_statistics_tick = now;
+}
+
+// Picks at most one action from the request flags, under the method lock.
+call_action choose_action(CTarnwickVXL* engine, call_control* control, std::string* argument,
+                          bool* logoff_requested, bool* stop_requested) {
+    std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
+    request_flags& f = engine->flags();
+    call_action action = call_action::none;
+    if (f.hangup) {
+        f.hangup = false;
+        if (engine->has_pending_number()) {
+            engine->drop_pending_number();
+            VXL_LOG(LOG_INFO, "Hangup called before the call was initiated.  Sending disconnect");
+            control->handle_call_progress_event(CPE_DISCONNECTED);
+        } else if (!f.onhook_sent) {
+            f.onhook_sent = true;
+            action = call_action::onhook;
+        }
+    } else if (f.answer) {
+        f.answer = false;
+        action = call_action::answer;
+    } else if (f.logged_on) {
+        if (f.dynamic_info_pending) {
+            f.dynamic_info_pending = false;
+            action = call_action::dynamic_info;
+        } else if (engine->take_pending_number(argument)) {
+            action = call_action::new_call;
+        } else if (engine->take_pending_digits(argument)) {
+            action = call_action::digits;
+        }
+    }
+    if (f.logoff) {
+        f.logoff = false;
+        *logoff_requested = true;
+    }
+    *stop_requested = f.stop;
+    return action;
+}
+
+void answer_call(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* endpoint) {
+    rtp_streamer_t* media = control->media();
+    if (media) {
+        const int32_t rc = media->open_sound_devices();
+        if (rc != 0) {
+            control->set_status(VXL_STATUS_SOUND_DEVICE_FAILED, rc);
+            control->handle_call_progress_event(CPE_STATUS);
+        }
+    }
+    endpoint->mgcp_notify_hook_status(MGCP_HOOK_OFF);
+    if (!control->ringing()) return;
+    bool ok = false;
+    if (!control->remote_rtp_address.empty() && control->remote_rtp_port > 0 && media) {
+        control->handle_call_progress_event(CPE_PLAY_TONE, VXL_TONE_NONE);
+        if (media->enable(control->remote_rtp_address.c_str(), control->remote_rtp_port) == 0) {
+            control->set_in_call(true);
+            control->voice_path_active = true;
+            control->handle_call_progress_event(CPE_ANSWERED);
+            ok = true;
+        } else {
+            if (media->failure_flagged()) {
+                control->set_status(VXL_STATUS_MEDIA_FAILURE_FLAGGED, 0);
+                control->handle_call_progress_event(CPE_STATUS);
+            }
+            VXL_LOG(LOG_ERROR, "Failed enabling RTP streamer");
+        }
+    } else {
+        VXL_LOG(LOG_ERROR, "Can't enable RTP streamer, invalid remote RTP info (ip=[%s], port=%d",
+                control->remote_rtp_address.c_str(), control->remote_rtp_port);
+    }
+    if (!ok) {
+        VXL_LOG(LOG_INFO, "Unable to send off-hook to call agent.  Disconnecting call.");
+        control->handle_call_progress_event(CPE_DISCONNECTED);
+    }
+    (void)engine;
+}
+
+void perform_action(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* endpoint,
+                    call_action action, const std::string& argument) {
+    switch (action) {
+        case call_action::none:
+            return;
+        case call_action::new_call: {
+            int rc = endpoint->mgcp_notify_new_call(argument.c_str(), control->caller_number(),
+                                                    control->caller_name());
+            if (rc == 0) {
+                control->set_in_call(true);
+            } else {
+                VXL_LOG(LOG_ERROR, "mgcp_notify_new_call failed. rc=%d", rc);
+                VXL_LOG(LOG_ERROR, "Unable to initiate call to call agent.  Disconnecting call");
+                control->handle_call_progress_event(CPE_DISCONNECTED);
+            }
+            return;
+        }
+        case call_action::dynamic_info:
+            if (endpoint->send_dynamic_ep_info(control->extension().c_str(),
+                                               control->account().c_str(), control->pin().c_str(),
+                                               control->scrambled()) != 0) {
+                VXL_LOG(LOG_ERROR, "send_dynamic_ep_info failed");
+                VXL_LOG(LOG_INFO, "Unable to send dynamic endpoint info to call agent.");
+            }
+            return;
+        case call_action::onhook:
+            control->onhook_action();
+            return;
+        case call_action::digits: {
+            if (!control->in_call() && !control->ringing()) {
+                VXL_LOG(LOG_INFO, "Playing onhook DTMF digits [%s]", argument.c_str());
+                return;
+            }
+            if (!control->voice_path_active) {
+                VXL_LOG(LOG_INFO, "Not sending digits because RTP session not active.");
+                return;
+            }
+            std::string sendable;
+            for (char c : argument)
+                if (is_sendable_digit(c)) sendable += c;
+            if (!sendable.empty()) endpoint->mgcp_send_digits(sendable.c_str());
+            return;
+        }
+        case call_action::answer:
+            answer_call(engine, control, endpoint);
+            return;
+    }
+}
+
+// How long the thread may sleep before something is due.
+int64_t next_wait_ms(call_control* control, mgcp_endpoint* endpoint, int64_t keepalive_due_ms,
+                     uint32_t now) {
+    int64_t wait = std::min<int64_t>(LONGEST_WAIT_MS, keepalive_due_ms);
+    const int64_t retransmission = endpoint->ms_until_next_timer();
+    if (retransmission >= 0) wait = std::min(wait, retransmission);
+    if (control->audit_on() && control->receive_seen) {
+        const int64_t limit = static_cast<int64_t>(control->audit_timeout_s()) * 1000;
+        wait = std::min(wait, limit - static_cast<int64_t>(now - control->last_receive_tick) + 1);
+    }
+    const int interval = control->settings().statistics_interval_ms;
+    if (interval > 0 && control->in_call())
+        wait = std::min(wait, interval - static_cast<int64_t>(now - control->last_statistics_tick));
+    if (control->report_delay) wait = std::min<int64_t>(wait, 10);
+    if (log_queue* queue = log_queue_current(); queue && queue->pending_count() > 0)
+        wait = std::min(wait, MESSAGE_DRAIN_WAIT_MS);
+    return std::max<int64_t>(wait, 0);
+}
+
+void wait_for_work(CTarnwickVXL* engine, mgcp_endpoint* endpoint, int64_t wait_ms) {
+    pollfd fds[2];
+    nfds_t count = 0;
+    fds[count++] = {engine->wake_descriptor(), POLLIN, 0};
+    if (const auto& socket = endpoint->transport().socket(); socket && socket->is_open())
+        fds[count++] = {socket->fd(), POLLIN, 0};
+    if (wait_ms > 0) ::poll(fds, count, static_cast<int>(wait_ms));
+    engine->drain_wake_descriptor();
 }
 
 // Returns after the session with the current call agent ended.
 void mgcp_main(CTarnwickVXL* engine, call_control* control) {
-    deliver_queued_messages(control);
-    VXL_LOG(LOG_ERROR, "MgcpInit failed");
-    std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
-    control->handle_call_progress_event(CPE_CALL_AGENT);
-    deliver_queued_messages(control);
+    mgcp_callbacks callbacks;
+    mgcp_endpoint endpoint(callbacks);
+    if (!start_endpoint(engine, control, &endpoint)) {
+        VXL_LOG(LOG_ERROR, "MgcpInit failed");
+        control->handle_call_progress_event(CPE_CALL_AGENT);
+        deliver_queued_messages(control);
+        return;
+    }
+    int64_t last_keepalive_s = static_cast<int64_t>(time(nullptr));
+    while (true) {
+        const uint32_t now = tick_ms();
+        control->tick = now;
+        deliver_queued_messages(control);
+        if (endpoint.poll() > 0) {
+            control->receive_seen = true;
+            control->last_receive_tick = tick_ms();
+        }
+        endpoint.run_timers();
+        report_echo_delay(control);
+        raise_periodic_statistics(control, now);
+
+        if (control->audit_on() && control->receive_seen &&
+            tick_ms() - control->last_receive_tick >
+                static_cast<uint32_t>(control->audit_timeout_s()) * 1000u) {
+            VXL_LOG(LOG_ALWAYS, "Lost connection to Call Manager...disconnecting.");
+            control->onhook_action();
+            handle_lost_call_agent(engine, control, false);
+        }
+
+        std::string argument;
+        bool logoff_requested = false, stop_requested = false;
+        const call_action action =
+            choose_action(engine, control, &argument, &logoff_requested, &stop_requested);
+        perform_action(engine, control, &endpoint, action, argument);
+
+        if (logoff_requested) {
+            std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
+            if (!engine->flags().logoff_notice_sent) {
+                control->handle_call_progress_event(CPE_LOGOFF);
+                engine->flags().logoff_notice_sent = true;
+            }
+        }
+        {
+            std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
+            stop_requested = engine->flags().stop;
+        }
+        if (stop_requested) {
+            control->close_voice_path();
+            endpoint.MgcpClose();
+            control->set_endpoint(nullptr);
+            deliver_queued_messages(control);
+            return;
+        }
+
+        const int64_t wall = static_cast<int64_t>(time(nullptr));
+        if (wall - last_keepalive_s >= KEEPALIVE_INTERVAL_S) {
+            endpoint.send_keepalive();
+            last_keepalive_s = wall;
+        }
+        const int64_t keepalive_due_ms = (last_keepalive_s + KEEPALIVE_INTERVAL_S - wall) * 1000;
+        wait_for_work(engine, &endpoint, next_wait_ms(control, &endpoint, keepalive_due_ms,
+                                                      tick_ms()));
+    }
 }
 
 }  // namespace
 
-void call_control::send_graceful_restart() {}
+void call_control::send_graceful_restart() {
+    if (m_endpoint) m_endpoint->mgcp_send_rsip_graceful();
+}
+
+void call_control::close_voice_path() {
+    voice_path_active = false;
+    rtp_streamer_t* media = m_rtp_streamer.get();
+    const bool was_open = media && media->is_open();
+    if (media) media->close();
+    m_in_call.store(false);
+    m_ringing.store(false);
+    if (was_open && callback_usable()) {
+        char age[16];
+        snprintf(age, sizeof age, "%u", media->statistics_age_ms());
+        VXL_LOG(LOG_ALWAYS, "Calling GenericEvent(VXL_EVENT_RTP_STATISTICS,tx=%d,rx=%d,%s ms)",
+                static_cast<int>(media->packets_sent()),
+                static_cast<int>(media->packets_received()), age);
+        raise_generic_event(VXL_EVENT_RTP_STATISTICS, static_cast<int>(media->packets_sent()),
+                            static_cast<int>(media->packets_received()), age);
+    }
+}
+
+int call_control::onhook_action() {
+    if (!m_in_call.load() && !m_ringing.load()) return 0;
+    close_voice_path();
+    int rc = m_endpoint ? m_endpoint->mgcp_notify_hook_status(MGCP_HOOK_ON) : -1;
+    m_in_call.store(false);
+    m_ringing.store(false);
+    if (rc != 0) {
+        VXL_LOG(LOG_ERROR, "mgcp_notify_hook_status failed, rc =%d", rc);
+        VXL_LOG(LOG_INFO, "Unable to send on-hook to call agent.  Disconnecting call.");
+        handle_call_progress_event(CPE_DISCONNECTED);
+    }
+    return rc;
+}
 
 void call_thread_proc(CTarnwickVXL* engine) {
     call_control* control = nullptr;
@@ -60,11 +374,13 @@ void call_thread_proc(CTarnwickVXL* engine) {
                     break;
                 }
                 engine->flags().roll_over = false;
+                engine->flags().stop = false;
                 control->handle_call_progress_event(CPE_ROLL_OVER);
                 lock.unlock();
                 mgcp_main(engine, control);
                 lock.lock();
             }
+            deliver_queued_messages(control);
             control->uninit_interface();
             control->release();
         }

@@ -1,0 +1,70 @@
+#include "audio/rtp_streamer.h"
+
+#include "core/local_address.h"
+#include "core/process_settings.h"
+#include "core/udp_socket.h"
+#include "core/vxl_log.h"
+#include "platform/clock.h"
+
+namespace voxline {
+
+namespace {
+// RTP payload types by media codec number (G.729, G.723.1, mu-law, A-law).
+constexpr int PAYLOAD_TYPES[] = {18, 4, 0, 8};
+}  // namespace
+
+rtp_streamer_t::rtp_streamer_t(int media_codec) : m_media_codec(media_codec) {}
+
+rtp_streamer_t::~rtp_streamer_t() { close(); }
+
+int rtp_streamer_t::payload_type() const {
+    return m_media_codec >= 0 && m_media_codec < 4 ? PAYLOAD_TYPES[m_media_codec] : 0;
+}
+
+int rtp_streamer_t::open(const char*, int, bool, int, std::string* visible_address,
+                         int* visible_port) {
+    close();
+    m_failure_flagged = false;
+    char local_ip[LOCAL_IP_MAX + 1];
+    detect_local_address(local_ip);
+    m_socket = std::make_unique<udp_socket>(local_ip, RTP_LOCAL_PORT);
+    int rc = m_socket->listen_socket(0, process_type_of_service());
+    if (rc != UDP_OK) {
+        VXL_LOG(LOG_ERROR, "Unable to open RTP port %s:%d (rc=%d, socket_error=%d)", local_ip,
+                RTP_LOCAL_PORT, rc, m_socket->last_error());
+        m_socket.reset();
+        m_failure_flagged = true;
+        return -1;
+    }
+    m_statistics_start = tick_ms();
+    m_packets_sent = 0;
+    m_packets_received = 0;
+    *visible_address = local_ip;
+    *visible_port = RTP_LOCAL_PORT;
+    return 0;
+}
+
+int rtp_streamer_t::enable(const char* remote_address, int remote_port) {
+    if (!m_socket) return -1;
+    m_remote_address = remote_address ? remote_address : "";
+    m_remote_port = remote_port;
+    m_enabled = true;
+    return 0;
+}
+
+void rtp_streamer_t::close() {
+    m_enabled = false;
+    m_socket.reset();
+}
+
+bool rtp_streamer_t::is_open() const { return m_socket != nullptr; }
+
+int32_t rtp_streamer_t::open_sound_devices() { return 0; }
+
+int rtp_streamer_t::take_measured_echo_delay() { return 0; }
+
+uint32_t rtp_streamer_t::statistics_age_ms() const {
+    return m_statistics_start ? tick_ms() - m_statistics_start : 0;
+}
+
+}  // namespace voxline

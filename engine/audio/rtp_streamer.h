@@ -1,0 +1,60 @@
+// The media session of one call. For now it holds the call's RTP port and
+// reports its address; voice does not flow yet (the RTP thread, the sound
+// pipeline and the codecs join it later), so enabling and closing only
+// change its state.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace voxline {
+
+class udp_socket;
+
+constexpr uint16_t RTP_LOCAL_PORT = 3400;
+
+class rtp_streamer_t {
+public:
+    explicit rtp_streamer_t(int media_codec);
+    ~rtp_streamer_t();
+    rtp_streamer_t(const rtp_streamer_t&) = delete;
+    rtp_streamer_t& operator=(const rtp_streamer_t&) = delete;
+
+    // Binds the RTP port on the local address; on success gives the address
+    // and port the far end should send to. 0 or a negative code.
+    int open(const char* call_agent_host, int nat_info_port, bool behind_nat,
+             int echo_delay_ms, std::string* visible_address, int* visible_port);
+    // Starts the stream towards the far end. 0 or a negative code.
+    int enable(const char* remote_address, int remote_port);
+    void close();
+    bool is_open() const;
+    bool enabled() const { return m_enabled; }
+    // The media engine flagged the last open or enable failure itself.
+    bool failure_flagged() const { return m_failure_flagged; }
+
+    // Sound devices for an incoming call or answering it: 0 or a result code.
+    int32_t open_sound_devices();
+    // RTP payload type of the codec in use.
+    int payload_type() const;
+    // Measured echo delay, taken once (0 when there is none).
+    int take_measured_echo_delay();
+
+    uint32_t packets_sent() const { return m_packets_sent; }
+    uint32_t packets_received() const { return m_packets_received; }
+    // Milliseconds since the statistics were started (the session's open).
+    uint32_t statistics_age_ms() const;
+
+private:
+    int m_media_codec;
+    std::unique_ptr<udp_socket> m_socket;
+    bool m_enabled = false;
+    bool m_failure_flagged = false;
+    std::string m_remote_address;
+    int m_remote_port = 0;
+    uint32_t m_packets_sent = 0;
+    uint32_t m_packets_received = 0;
+    uint32_t m_statistics_start = 0;
+};
+
+}  // namespace voxline
