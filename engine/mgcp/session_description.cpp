@@ -68,7 +68,7 @@ std::optional<session_description> read_session_description(std::string_view bod
     read_dotted(address, session.address);
 
     std::string_view media = *m_line;
-    session.media_kind = media.size() > 2 && media[2] == 'i' ? SESSION_IMAGE : SESSION_AUDIO;
+    session.media_kind = !media.empty() && media[0] == 'i' ? SESSION_IMAGE : SESSION_AUDIO;
     size_t port_at = media.find_first_of(" \t");
     uint64_t port = 0;
     if (port_at != std::string_view::npos &&
