@@ -1,5 +1,7 @@
 #include "audio/rtp_streamer.h"
 
+#include "audio/vxl_statistics.h"
+
 #include "core/local_address.h"
 #include "core/process_settings.h"
 #include "core/udp_socket.h"
@@ -36,9 +38,7 @@ int rtp_streamer_t::open(const char*, int, bool, int, std::string* visible_addre
         m_failure_flagged = true;
         return -1;
     }
-    m_statistics_start = tick_ms();
-    m_packets_sent = 0;
-    m_packets_received = 0;
+    reset_statistics(tick_ms());
     *visible_address = local_ip;
     *visible_port = RTP_LOCAL_PORT;
     return 0;
@@ -53,9 +53,14 @@ int rtp_streamer_t::enable(const char* remote_address, int remote_port) {
 }
 
 void rtp_streamer_t::close() {
+    if (m_socket) log_call_summary(tick_ms());
     m_enabled = false;
     m_socket.reset();
 }
+
+uint32_t rtp_streamer_t::packets_sent() const { return process_statistics().rtp_tx.load(); }
+
+uint32_t rtp_streamer_t::packets_received() const { return process_statistics().rtp_rx.load(); }
 
 bool rtp_streamer_t::is_open() const { return m_socket != nullptr; }
 
@@ -64,7 +69,8 @@ int32_t rtp_streamer_t::open_sound_devices() { return 0; }
 int rtp_streamer_t::take_measured_echo_delay() { return 0; }
 
 uint32_t rtp_streamer_t::statistics_age_ms() const {
-    return m_statistics_start ? tick_ms() - m_statistics_start : 0;
+    const uint32_t start = process_statistics().start_tick.load();
+    return start ? tick_ms() - start : 0;
 }
 
 }  // namespace voxline

@@ -40,8 +40,8 @@ public:
     // Measured echo delay, taken once (0 when there is none).
     int take_measured_echo_delay();
 
-    uint32_t packets_sent() const { return m_packets_sent; }
-    uint32_t packets_received() const { return m_packets_received; }
+    uint32_t packets_sent() const;
+    uint32_t packets_received() const;
     // Milliseconds since the statistics were started (the session's open).
     uint32_t statistics_age_ms() const;
 
@@ -52,9 +52,6 @@ private:
     bool m_failure_flagged = false;
     std::string m_remote_address;
     int m_remote_port = 0;
-    uint32_t m_packets_sent = 0;
-    uint32_t m_packets_received = 0;
-    uint32_t m_statistics_start = 0;
 };
 
 }  // namespace voxline

@@ -94,6 +94,7 @@ TEST_F(EngineCommands, GetStatisticsStaysInsideTheCallersBuffer) {
     memset(buffer, 'Z', sizeof buffer);
     EXPECT_EQ(engine->GetStatistics(0, 0, buffer), VXL_S_OK);
     EXPECT_LT(strlen(buffer), static_cast<size_t>(VOXLINE_STATISTICS_BUFFER_SIZE));
+    EXPECT_THAT(buffer, HasSubstr("\r\nRTP Packets Sent/Received      = "));
     for (size_t i = VOXLINE_STATISTICS_BUFFER_SIZE; i < sizeof buffer; ++i)
         ASSERT_EQ(buffer[i], 'Z');
     EXPECT_EQ(engine->GetStatistics(0, 0, nullptr), VXL_S_OK);
