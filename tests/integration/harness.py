@@ -84,16 +84,16 @@ class Phone:
         self.lines.append(item)
         return True
 
-    def wait_for(self, pattern, timeout=10.0):
-        """Waits for a line matching pattern after the last one matched;
-        returns the match or None."""
+    def wait_for(self, pattern, timeout=10.0, from_start=False):
+        """Waits for a line matching pattern after the last one matched (or
+        anywhere, with from_start); returns the match or None."""
         regex = re.compile(pattern)
         deadline = time.monotonic() + timeout
         while True:
-            for index in range(self._position, len(self.lines)):
+            for index in range(0 if from_start else self._position, len(self.lines)):
                 match = regex.fullmatch(self.lines[index][1])
                 if match:
-                    self._position = index + 1
+                    self._position = max(self._position, index + 1)
                     return match
             remaining = deadline - time.monotonic()
             if remaining <= 0 or self._eof:
@@ -167,8 +167,8 @@ class EndToEndTest(unittest.TestCase):
         self.phones.append(phone)
         return phone
 
-    def expect(self, phone, pattern, timeout=10.0):
-        match = phone.wait_for(pattern, timeout)
+    def expect(self, phone, pattern, timeout=10.0, from_start=False):
+        match = phone.wait_for(pattern, timeout, from_start)
         if match is None:
             self.fail("no line matching %r within %.0f s\n%s" % (pattern, timeout,
                                                                    phone.describe()))

@@ -36,7 +36,7 @@ class CallTest(EndToEndTest):
         lab = self.start_lab()
         phone = self.start_phone(["--dial", "600", "--hangup-after", "0"])
         self.expect(phone, "event Disconnected 0")
-        self.expect(phone, "event ConnectedToCallAgent")
+        self.expect(phone, "event ConnectedToCallAgent", from_start=True)
         time.sleep(1.0)
         texts = [m["text"] for m in lab.messages(phone.address)]
         self.assertFalse([t for t in texts if "D/600" in t or t.startswith("CRCX")], texts)

@@ -60,11 +60,13 @@ bool event_sink::take(phone_event& event)
 
 void event_sink::post(phone_event::kind_t kind, int32_t value, const std::string& line)
 {
-    m_out.line(line);
+    // Queued before it is printed: whoever reads the line may act on it
+    // (a signal, say) and the main loop must already know about the event.
     {
         std::lock_guard<std::mutex> guard(m_lock);
         m_events.push_back({kind, value});
     }
+    m_out.line(line);
     char wake = 1;
     // A full pipe already means "wake up"; the byte is not needed then.
     [[maybe_unused]] ssize_t written = write(m_pipe[1], &wake, 1);

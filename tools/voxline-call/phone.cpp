@@ -276,25 +276,25 @@ int phone::run(const volatile bool& stop_requested, int signal_fd)
     }
     bool stopping = false;
     while (!m_done) {
-        if (stop_requested && !stopping) {
+        pollfd fds[3] = {{m_sink.wake_fd(), POLLIN, 0}, {signal_fd, POLLIN, 0},
+                         {m_options.interactive && m_input_open ? STDIN_FILENO : -1, POLLIN, 0}};
+        int ready = poll(fds, 3, stopping ? 100 : poll_timeout_ms());
+        if (ready > 0 && (fds[1].revents & POLLIN)) {
+            char drain[16];
+            [[maybe_unused]] ssize_t n = read(signal_fd, drain, sizeof(drain));
+        }
+        // Events first: a signal must see the state they leave behind.
+        phone_event event;
+        while (!m_done && m_sink.take(event)) {
+            on_event(event);
+        }
+        if (!m_done && stop_requested && !stopping) {
             stopping = true;
             if (m_logged_on && !m_logoff_requested) {
                 logoff(false);
             } else {
                 finish(m_logoff_requested ? exit_ok : exit_session_lost);
-                break;
             }
-        }
-        pollfd fds[3] = {{m_sink.wake_fd(), POLLIN, 0}, {signal_fd, POLLIN, 0},
-                         {m_options.interactive && m_input_open ? STDIN_FILENO : -1, POLLIN, 0}};
-        int ready = poll(fds, 3, poll_timeout_ms());
-        if (ready > 0 && (fds[1].revents & POLLIN)) {
-            char drain[16];
-            [[maybe_unused]] ssize_t n = read(signal_fd, drain, sizeof(drain));
-        }
-        phone_event event;
-        while (!m_done && m_sink.take(event)) {
-            on_event(event);
         }
         if (!m_done && ready > 0 && (fds[2].revents & (POLLIN | POLLHUP | POLLERR))) {
             if (!read_input()) {
