@@ -170,11 +170,12 @@ void perform_action(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* 
         case call_action::none:
             return;
         case call_action::new_call: {
+            // In call before the NTFY leaves, so a second Call can never slip in.
+            control->set_in_call(true);
             int rc = endpoint->mgcp_notify_new_call(argument.c_str(), control->caller_number(),
                                                     control->caller_name());
-            if (rc == 0) {
-                control->set_in_call(true);
-            } else {
+            if (rc != 0) {
+                control->set_in_call(false);
                 VXL_LOG(LOG_ERROR, "mgcp_notify_new_call failed. rc=%d", rc);
                 VXL_LOG(LOG_ERROR, "Unable to initiate call to call agent.  Disconnecting call");
                 control->handle_call_progress_event(CPE_DISCONNECTED);

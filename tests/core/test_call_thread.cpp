@@ -147,11 +147,11 @@ TEST_F(CallThread, LogoffSendsGracefulRestartAndEndsTheSession) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_FALSE(engine->call_thread_running());
     EXPECT_EQ(engine->LogoffFromCallAgent(1), VXL_E_REQUEST_NOT_ALLOWED);
-    // Diagnostic lines reached the client through MessagePrint.
-    bool saw_logon = false;
-    for (const auto& line : callback.message_snapshot())
-        saw_logon |= line.find("Inside LogonToCallAgent") != std::string::npos;
-    EXPECT_TRUE(saw_logon);
+    // Diagnostic lines reached the client through MessagePrint, oldest first.
+    const auto messages = callback.message_snapshot();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_THAT(messages.front(), ::testing::EndsWith("]Tarnwick Voxline Engine"));
+    EXPECT_THAT(messages.front(), ::testing::StartsWith("8 ["));
     EXPECT_EQ(callback.references(), 1u);  // the engine gave back its reference
 }
 
