@@ -37,169 +37,97 @@ std::unique_ptr<mgcp_parameter> parameter(mgcp_parameter_type type,
     return p;
 }
 
-mgcp_event event(int package, int number, const char* text = nullptr) {
-    mgcp_event e;
-    e.package = package;
-    e.event = number;
-    if (text) {
-        e.has_parameter = true;
-        e.parameter = text;
-    }
-    return e;
-}
+mgcp_event event(int package, int number) { return {package, number, false, ""}; }
 
 struct round_trip_case {
-    const char* name;
-    std::function<std::unique_ptr<mgcp_parameter>()> build;
-    const char* line;  // as written, without its line break
-    std::function<void(const mgcp_parameter&)> check;  // on the parameter read back
+    mgcp_parameter_type type;
+    const char* line;  // as the writer writes it, without its line break
+    std::function<void(const mgcp_parameter&)> check;  // the values read
 };
 
 const round_trip_case round_trip_cases[] = {
-    {"signals",
-     [] {
-         return parameter(MGCP_PARAM_SIGNALS, [](mgcp_parameter& p) {
-             p.events = {event(MGCP_PACKAGE_L, MGCP_L_DL), event(MGCP_PACKAGE_D, 6),
-                         caller_id_event("5551234", "Alice")};
-         });
-     },
-     "S: L/dl, D/5, L/ci(,5551234,Alice)",
+    {MGCP_PARAM_SIGNALS, "S: L/dl, D/5, L/ci(,5551234,Alice), D/123-456, G/mt(+)",
      [](const mgcp_parameter& p) {
-         ASSERT_EQ(p.events.size(), 3u);
-         EXPECT_EQ(p.events[1].event, 6);
+         ASSERT_EQ(p.events.size(), 5u);
+         EXPECT_EQ(p.events[0].event, MGCP_L_DL);
+         EXPECT_EQ(p.events[1].event, MGCP_D_DIGIT_0 + 5);
          EXPECT_EQ(p.events[2].parameter, ",5551234,Alice");
+         EXPECT_EQ(p.events[3].event, MGCP_D_TEXT);
+         EXPECT_EQ(p.events[3].parameter, "123-456");
+         EXPECT_EQ(p.events[4].parameter, "+");
      }},
-    {"requested events",
-     [] {
-         return parameter(MGCP_PARAM_REQUESTED_EVENTS, [](mgcp_parameter& p) {
-             mgcp_requested_event hd;
-             hd.event = event(MGCP_PACKAGE_L, MGCP_L_HD);
-             hd.actions = MGCP_ACTION_NOTIFY | MGCP_ACTION_EMBEDDED;
-             hd.has_embedded_requests = true;
-             mgcp_requested_event hu;
-             hu.event = event(MGCP_PACKAGE_L, MGCP_L_HU);
-             hu.actions = MGCP_ACTION_NOTIFY;
-             hd.embedded_requests.push_back(hu);
-             hd.has_embedded_signals = true;
-             hd.embedded_signals = {event(MGCP_PACKAGE_L, MGCP_L_DL)};
-             p.requests.push_back(hd);
-         });
-     },
-     "R: L/hd(N, E(R(L/hu(N)),S(L/dl)))",
+    {MGCP_PARAM_REQUESTED_EVENTS, "R: L/hd(N, E(R(L/hu(N)),S(L/dl)))",
      [](const mgcp_parameter& p) {
          ASSERT_EQ(p.requests.size(), 1u);
          EXPECT_EQ(p.requests[0].actions, MGCP_ACTION_NOTIFY | MGCP_ACTION_EMBEDDED);
          ASSERT_EQ(p.requests[0].embedded_requests.size(), 1u);
          EXPECT_EQ(p.requests[0].embedded_requests[0].event.event, MGCP_L_HU);
+         EXPECT_EQ(p.requests[0].embedded_signals[0].event, MGCP_L_DL);
      }},
-    {"mode", [] { return parameter(MGCP_PARAM_MODE, [](mgcp_parameter& p) { p.number = 3; }); },
-     "M: sendrecv", [](const mgcp_parameter& p) { EXPECT_EQ(p.number, 3u); }},
-    {"request id",
-     [] { return parameter(MGCP_PARAM_REQUEST_ID, [](mgcp_parameter& p) { p.text = "0123abcd"; }); },
-     "X: 0123abcd", [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "0123abcd"); }},
-    {"call id",
-     [] { return parameter(MGCP_PARAM_CALL_ID, [](mgcp_parameter& p) { p.text = "A3C47F21"; }); },
-     "C: A3C47F21", [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "A3C47F21"); }},
-    {"connection id", [] { return connection_id_parameter("FDE234C8"); }, "I: FDE234C8",
+    {MGCP_PARAM_MODE, "M: sendrecv", [](const mgcp_parameter& p) { EXPECT_EQ(p.number, 3u); }},
+    {MGCP_PARAM_REQUEST_ID, "X: 0123abcd",
+     [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "0123abcd"); }},
+    {MGCP_PARAM_CALL_ID, "C: A3C47F21", [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "A3C47F21"); }},
+    {MGCP_PARAM_CONNECTION_ID, "I: FDE234C8",
      [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "FDE234C8"); }},
-    {"observed events",
-     [] {
-         return observed_events_parameter({tarn_event(MGCP_TARN_EXT, "1234"),
-                                           tarn_pair_event(MGCP_TARN_ACCT, "5551234", "9876"),
-                                           tarn_event(MGCP_TARN_VER, "2.5.0.0")});
-     },
-     "O: Tarn/ext(1234), Tarn/acct(5551234,9876), Tarn/ver(2.5.0.0)",
+    {MGCP_PARAM_OBSERVED_EVENTS, "O: Tarn/ext(1234), Tarn/acct(5551234,9876), Tarn/ver(2.5.0.0)",
      [](const mgcp_parameter& p) {
          ASSERT_EQ(p.events.size(), 3u);
          EXPECT_EQ(p.events[1].event, MGCP_TARN_ACCT);
          EXPECT_EQ(p.events[1].parameter, "5551234,9876");
      }},
-    {"reason code",
-     [] { return parameter(MGCP_PARAM_REASON_CODE, [](mgcp_parameter& p) { p.number = 31; }); },
-     "E: 1f", [](const mgcp_parameter& p) { EXPECT_EQ(p.number, 31u); }},
-    {"response ack",
-     [] {
-         return parameter(MGCP_PARAM_RESPONSE_ACK, [](mgcp_parameter& p) {
-             p.ranges = {{6234, 6255}, {6257, 0}, {19030, 19044}};
-         });
-     },
-     "K: 6234-6255, 6257, 19030-19044",
+    {MGCP_PARAM_REASON_CODE, "E: 1f", [](const mgcp_parameter& p) { EXPECT_EQ(p.number, 31u); }},
+    {MGCP_PARAM_RESPONSE_ACK, "K: 6234-6255, 6257, 19030-19044",
      [](const mgcp_parameter& p) {
          ASSERT_EQ(p.ranges.size(), 3u);
          EXPECT_EQ(p.ranges[1].lo, 6257u);
          EXPECT_EQ(p.ranges[2].hi, 19044u);
      }},
-    {"z2", [] { return parameter(MGCP_PARAM_Z2, [](mgcp_parameter& p) { p.text = "aaln/1"; }); },
-     "Z2: aaln/1", [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "aaln/1"); }},
-    {"specific endpoint", [] { return specific_endpoint_parameter("dialdeck/0"); },
-     "Z: dialdeck/0", [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "dialdeck/0"); }},
-    {"digit map",
-     [] { return parameter(MGCP_PARAM_DIGIT_MAP, [](mgcp_parameter& p) { p.text = "(0T|00T|[1-7]xxx)"; }); },
-     "D: (0T|00T|[1-7]xxx)", [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "(0T|00T|[1-7]xxx)"); }},
-    {"connection parameters",
-     [] {
-         return parameter(MGCP_PARAM_CONNECTION_PARAMS, [](mgcp_parameter& p) {
-             p.counters = {1245, 62345, 780, 45123, 10, 27, 48};
-         });
-     },
-     "P: PS=1245, OS=62345, PR=780, OR=45123, PL=10, JI=27, LA=48",
+    {MGCP_PARAM_Z2, "Z2: aaln/1", [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "aaln/1"); }},
+    {MGCP_PARAM_SPECIFIC_ENDPOINT, "Z: dialdeck/0",
+     [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "dialdeck/0"); }},
+    {MGCP_PARAM_DIGIT_MAP, "D: (0T|00T|[1-7]xxx)",
+     [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "(0T|00T|[1-7]xxx)"); }},
+    {MGCP_PARAM_CONNECTION_PARAMS, "P: PS=1245, OS=62345, PR=780, OR=45123, PL=10, JI=27, LA=48",
      [](const mgcp_parameter& p) {
          EXPECT_EQ(p.counters.octets_received, 45123);
          EXPECT_EQ(p.counters.latency, 48);
      }},
-    {"local options",
-     [] {
-         return parameter(MGCP_PARAM_LOCAL_OPTIONS, [](mgcp_parameter& p) {
-             p.options.present = MGCP_LO_PERIOD | MGCP_LO_BANDWIDTH | MGCP_LO_CODECS |
-                                 MGCP_LO_GAIN | MGCP_LO_ECHO | MGCP_LO_SILENCE;
-             p.options.period_lo = 20;
-             p.options.period_hi = 30;
-             p.options.bandwidth_lo = p.options.bandwidth_hi = 64;
-             p.options.codec_count = 2;
-             p.options.codecs[0] = 711;
-             p.options.codecs[1] = 729;
-             p.options.gain_control = 3;
-             p.options.echo_cancellation = true;
-         });
-     },
-     "L: p: 20-30, b: 64, a: G.711;G.729, gc: 3, e: on, s: off",
+    {MGCP_PARAM_LOCAL_OPTIONS, "L: p: 20-30, b: 64, a: G.711;G.729, gc: 3, e: on, s: off",
      [](const mgcp_parameter& p) {
          EXPECT_EQ(p.options.period_hi, 30u);
+         EXPECT_EQ(p.options.bandwidth_lo, 64u);
          EXPECT_EQ(p.options.codec_count, 2);
+         EXPECT_EQ(p.options.codecs[1], 729u);
          EXPECT_TRUE(p.options.echo_cancellation);
          EXPECT_FALSE(p.options.silence_suppression);
      }},
-    {"restart method", [] { return restart_method_parameter(MGCP_RESTART_DISCONNECTED); },
-     "RM: diconnected", [](const mgcp_parameter& p) { EXPECT_EQ(p.number, 3u); }},
-    {"restart delay", [] { return restart_delay_parameter(4000000000u); }, "RD: 4000000000",
+    {MGCP_PARAM_RESTART_METHOD, "RM: diconnected",
+     [](const mgcp_parameter& p) { EXPECT_EQ(p.number, 3u); }},
+    {MGCP_PARAM_RESTART_DELAY, "RD: 4000000000",
      [](const mgcp_parameter& p) { EXPECT_EQ(p.number, 4000000000u); }},
 };
 
 class parameter_round_trip : public ::testing::TestWithParam<round_trip_case> {};
 
-TEST_P(parameter_round_trip, writes_its_line_and_reads_it_back) {
+TEST_P(parameter_round_trip, reads_its_line_and_writes_it_back) {
     const round_trip_case& c = GetParam();
-    auto m = command_with(c.build());
-    ASSERT_TRUE(encode_message(*m));
-    std::string expected = std::string(HEADER) + c.line + "\r\n";
-    EXPECT_EQ(std::string(m->text, m->text_length), expected);
-
-    auto read = parse_message(m->text, static_cast<size_t>(m->text_length) + 1);
+    std::string text = std::string(HEADER) + c.line + "\r\n";
+    auto read = parse_message(text.data(), text.size() + 1);
     ASSERT_TRUE(read);
     ASSERT_EQ(read->kind, MGCP_RQNT) << "answer code " << read->response_code;
     ASSERT_EQ(read->parameters.size(), 1u);
-    EXPECT_EQ(read->parameters[0]->type, m->parameters[0]->type);
+    EXPECT_EQ(read->parameters[0]->type, c.type);
     c.check(*read->parameters[0]);
     ASSERT_TRUE(encode_message(*read));
-    EXPECT_EQ(std::string(read->text, read->text_length), expected);
+    EXPECT_EQ(std::string(read->text, read->text_length), text);
 }
 
 INSTANTIATE_TEST_SUITE_P(all_types, parameter_round_trip, ::testing::ValuesIn(round_trip_cases),
                          [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (ch == ' ') ch = '_';
-                             return name;
+                             std::string name = info.param.line;
+                             return "type_" + std::to_string(info.param.type) + "_" +
+                                    name.substr(0, name.find(':'));
                          });
 
 TEST(mgcp_codec, detect_events_are_written_by_name_and_read_as_trunk_events) {
