@@ -12,7 +12,7 @@ mgcp_text_writer::mgcp_text_writer(char* buffer, size_t capacity)
 }
 
 void mgcp_text_writer::append(std::string_view text) {
-    if (m_overflow) return;
+    if (m_overflow || text.empty()) return;
     // One byte always stays free for the terminator.
     if (m_capacity == 0 || text.size() > m_capacity - 1 - m_length) {
         m_overflow = true;
@@ -96,7 +96,7 @@ bool read_unsigned(std::string_view text, int base, uint64_t max, uint64_t* valu
 bool bounded_copy(char* destination, size_t capacity, std::string_view source) {
     if (capacity == 0) return source.empty();
     size_t n = source.size() < capacity - 1 ? source.size() : capacity - 1;
-    memcpy(destination, source.data(), n);
+    if (n > 0) memcpy(destination, source.data(), n);
     destination[n] = '\0';
     return n == source.size();
 }
