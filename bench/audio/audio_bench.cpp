@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "audio/jitter_buffer.h"
@@ -13,7 +14,13 @@ namespace {
 // The containers log once at construction; keep that out of the user's engine directory.
 const bool g_home_set = [] {
     char pattern[] = "/tmp/vxl-audio-bench-XXXXXX";
-    if (const char* dir = mkdtemp(pattern)) setenv("VOXLINE_HOME", dir, 1);
+    if (const char* dir = mkdtemp(pattern)) {
+        setenv("VOXLINE_HOME", dir, 1);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(std::getenv("VOXLINE_HOME"), ignored);
+        });
+    }
     return true;
 }();
 

@@ -1,6 +1,7 @@
 #include "test_home.h"
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -12,6 +13,10 @@ std::string make_home() {
     const char* dir = mkdtemp(pattern);
     std::string home = dir ? dir : "/tmp";
     setenv("VOXLINE_HOME", home.c_str(), 1);
+    if (dir) std::atexit([] {
+        std::error_code ignored;
+        std::filesystem::remove_all(std::getenv("VOXLINE_HOME"), ignored);
+    });
     return home;
 }
 

@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -19,6 +20,12 @@ void ToolTest::SetUpTestSuite() {
     ASSERT_NE(made, nullptr);
     s_dir = made;
     setenv("VOXLINE_HOME", s_dir.c_str(), 1);
+}
+
+void ToolTest::TearDownTestSuite() {
+    std::error_code ignored;
+    std::filesystem::remove_all(s_dir, ignored);
+    s_dir.clear();
 }
 
 run_result ToolTest::run_shell(const std::string& command) {

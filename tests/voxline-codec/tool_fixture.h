@@ -16,6 +16,7 @@ struct run_result {
 class ToolTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite();
+    static void TearDownTestSuite();
     static const std::string& dir() { return s_dir; }
     static std::string path(const std::string& name) { return s_dir + "/" + name; }
 
