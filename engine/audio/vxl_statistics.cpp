@@ -55,7 +55,7 @@ void log_call_summary(uint32_t now_tick) {
 
 bool get_statistics_string(char* buffer, uint32_t* size) {
     const vxl_statistics_snapshot s = snapshot_statistics();
-    if (*size < k_statistics_string_size) {
+    if (buffer == nullptr || *size < k_statistics_string_size) {
         *size = k_statistics_string_size;
         return false;
     }

@@ -69,8 +69,8 @@ void log_call_summary(uint32_t now_tick);
 constexpr uint32_t k_statistics_string_size = 873;
 
 // Writes the statistics text from a copy of the record. When *size is below
-// k_statistics_string_size it sets *size to that and returns false without
-// writing anything.
+// k_statistics_string_size (or there is no buffer) it sets *size to that and
+// returns false without writing anything.
 bool get_statistics_string(char* buffer, uint32_t* size);
 
 }  // namespace voxline
