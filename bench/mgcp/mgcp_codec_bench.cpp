@@ -41,10 +41,18 @@ void encode(benchmark::State& state, const std::string& text) {
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_parse_crcx_with_session(benchmark::State& state) { parse(state, crcx_text); }
-void BM_encode_crcx_with_session(benchmark::State& state) { encode(state, crcx_text); }
-void BM_parse_rqnt_nested(benchmark::State& state) { parse(state, rqnt_text); }
-void BM_encode_rqnt_nested(benchmark::State& state) { encode(state, rqnt_text); }
+void BM_parse_crcx_with_session(benchmark::State& state) {
+    parse(state, crcx_text);
+}
+void BM_encode_crcx_with_session(benchmark::State& state) {
+    encode(state, crcx_text);
+}
+void BM_parse_rqnt_nested(benchmark::State& state) {
+    parse(state, rqnt_text);
+}
+void BM_encode_rqnt_nested(benchmark::State& state) {
+    encode(state, rqnt_text);
+}
 
 BENCHMARK(BM_parse_crcx_with_session);
 BENCHMARK(BM_encode_crcx_with_session);

@@ -13,13 +13,19 @@ namespace {
 
 int tone_of_signal(int event) {
     switch (event) {
-        case MGCP_L_DL: return 1;  // VXL_TONE_DIALTONE
+        case MGCP_L_DL:
+            return 1;  // VXL_TONE_DIALTONE
         case MGCP_L_V:
-        case MGCP_L_PG: return 2;  // VXL_TONE_ALERTING
-        case MGCP_L_BZ: return 3;  // VXL_TONE_BUSY
-        case MGCP_L_E: return 4;   // VXL_TONE_REORDER
-        case MGCP_L_Z: return 5;   // VXL_TONE_LOW_BALANCE_WARNING_TONE
-        default: return 0;
+        case MGCP_L_PG:
+            return 2;  // VXL_TONE_ALERTING
+        case MGCP_L_BZ:
+            return 3;  // VXL_TONE_BUSY
+        case MGCP_L_E:
+            return 4;  // VXL_TONE_REORDER
+        case MGCP_L_Z:
+            return 5;  // VXL_TONE_LOW_BALANCE_WARNING_TONE
+        default:
+            return 0;
     }
 }
 
@@ -67,8 +73,10 @@ uint32_t mgcp_endpoint::check_requests(const mgcp_requested_event_list& requests
             case MGCP_L_V:
             case MGCP_L_PG:
             case MGCP_L_HF:
-            case MGCP_L_OC: break;
-            default: return MGCP_CODE_EVENT_NOT_SUPPORTED;
+            case MGCP_L_OC:
+                break;
+            default:
+                return MGCP_CODE_EVENT_NOT_SUPPORTED;
         }
     }
     return MGCP_CODE_OK;
@@ -76,8 +84,7 @@ uint32_t mgcp_endpoint::check_requests(const mgcp_requested_event_list& requests
 
 // The accepted R: list and its X: replace the line's; without X: the
 // request is refused and the line keeps what it had.
-uint32_t mgcp_endpoint::take_requests(const mgcp_message& command,
-                                      const mgcp_parameter* requests) {
+uint32_t mgcp_endpoint::take_requests(const mgcp_message& command, const mgcp_parameter* requests) {
     if (!requests) return MGCP_CODE_OK;
     const mgcp_parameter* request_id = command.find(MGCP_PARAM_REQUEST_ID);
     if (!request_id) return MGCP_CODE_PROTOCOL_ERROR;
@@ -123,12 +130,15 @@ bool mgcp_endpoint::answer_crcx(const mgcp_message& command, int endpoint, uint3
                 request.mode = static_cast<int>(p->number);
                 request.mode_given = true;
                 break;
-            case MGCP_PARAM_SIGNALS: *code = play_signals(p->events); break;
+            case MGCP_PARAM_SIGNALS:
+                *code = play_signals(p->events);
+                break;
             case MGCP_PARAM_REQUESTED_EVENTS:
                 *code = check_requests(p->requests);
                 requests = p.get();
                 break;
-            default: break;
+            default:
+                break;
         }
     }
     if (*code == MGCP_CODE_OK) *code = take_requests(command, requests);
@@ -138,7 +148,8 @@ bool mgcp_endpoint::answer_crcx(const mgcp_message& command, int endpoint, uint3
         *code = MGCP_CODE_NO_RESOURCES;
         return true;
     }
-    if (remote && m_call_control.LiModifyRTPSession(endpoint, &request, MGCP_MODIFY_INCOMING) == 0) {
+    if (remote &&
+        m_call_control.LiModifyRTPSession(endpoint, &request, MGCP_MODIFY_INCOMING) == 0) {
         VXL_LOG(LOG_ERROR, "LiModifyRTPSession failed; CRCX %u not answered",
                 command.transaction_id);
         return false;
@@ -149,9 +160,8 @@ bool mgcp_endpoint::answer_crcx(const mgcp_message& command, int endpoint, uint3
         process_local_ip(dotted);
         dotted_to_address(dotted, &local);
     }
-    add_parameter(response,
-                  session_parameter(build_local_session(local, request.local_port,
-                                                        request.payload_type)));
+    add_parameter(response, session_parameter(build_local_session(local, request.local_port,
+                                                                  request.payload_type)));
     return true;
 }
 
@@ -200,7 +210,9 @@ void mgcp_endpoint::answer_command(std::unique_ptr<mgcp_message> command) {
     uint32_t code = known ? MGCP_CODE_OK : MGCP_CODE_UNKNOWN_ENDPOINT;
 
     switch (command->kind) {
-        case MGCP_UNPARSED: code = command->response_code; break;
+        case MGCP_UNPARSED:
+            code = command->response_code;
+            break;
         case MGCP_RQNT:
             if (known) code = answer_rqnt(*command);
             break;
@@ -217,9 +229,8 @@ void mgcp_endpoint::answer_command(std::unique_ptr<mgcp_message> command) {
         case MGCP_AUEP:
             if (!known) break;
             add_parameter(*response, specific_endpoint_parameter(command->endpoint_name));
-            add_parameter(*response,
-                          connection_id_parameter(m_call_control.OnAuditCommandReceived() ? "1"
-                                                                                          : "0"));
+            add_parameter(*response, connection_id_parameter(
+                                         m_call_control.OnAuditCommandReceived() ? "1" : "0"));
             break;
         case MGCP_NTFY:
             if (known) code = answer_ntfy(*command, endpoint);

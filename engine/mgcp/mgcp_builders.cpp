@@ -9,7 +9,9 @@ static mgcp_event make_event(int package, int event) {
     return e;
 }
 
-mgcp_event line_event(int event) { return make_event(MGCP_PACKAGE_L, event); }
+mgcp_event line_event(int event) {
+    return make_event(MGCP_PACKAGE_L, event);
+}
 
 mgcp_event digit_event(std::string_view digits) {
     mgcp_event e = make_event(MGCP_PACKAGE_D, MGCP_D_TEXT);

@@ -30,7 +30,7 @@ constexpr int MGCP_MODIFY_OUTGOING = 0;  // MDCX
 constexpr int MGCP_MODIFY_INCOMING = 1;  // CRCX carrying the far end's description
 
 class mgcp_call_control {
-public:
+  public:
     virtual ~mgcp_call_control() = default;
 
     // Out: the call agent's address (network order) and port, and the

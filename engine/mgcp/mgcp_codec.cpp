@@ -61,13 +61,20 @@ int kind_of_verb(std::string_view verb) {
         return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     };
     switch (upper(0)) {
-        case 'A': return upper(2) == 'E' ? MGCP_AUEP : MGCP_AUCX;
-        case 'C': return MGCP_CRCX;
-        case 'D': return MGCP_DLCX;
-        case 'M': return MGCP_MDCX;
-        case 'N': return MGCP_NTFY;
-        case 'R': return upper(1) == 'Q' ? MGCP_RQNT : MGCP_RSIP;
-        default: return MGCP_UNPARSED;
+        case 'A':
+            return upper(2) == 'E' ? MGCP_AUEP : MGCP_AUCX;
+        case 'C':
+            return MGCP_CRCX;
+        case 'D':
+            return MGCP_DLCX;
+        case 'M':
+            return MGCP_MDCX;
+        case 'N':
+            return MGCP_NTFY;
+        case 'R':
+            return upper(1) == 'Q' ? MGCP_RQNT : MGCP_RSIP;
+        default:
+            return MGCP_UNPARSED;
     }
 }
 
@@ -99,8 +106,7 @@ void fail_command(mgcp_message& message, uint32_t code) {
 }
 
 // A line's name ends at a blank, or right after its ":" when no blank follows.
-void split_parameter_line(std::string_view line, std::string_view* name,
-                          std::string_view* value) {
+void split_parameter_line(std::string_view line, std::string_view* name, std::string_view* value) {
     size_t end = 0;
     while (end < line.size() && !is_blank(line[end])) ++end;
     size_t colon = line.substr(0, end).find(':');

@@ -13,20 +13,21 @@ namespace voxline {
 mgcp_endpoint::mgcp_endpoint(mgcp_call_control& call_control, mgcp_clock clock)
     : m_call_control(call_control), m_transport(clock ? clock : monotonic_ms) {}
 
-mgcp_endpoint::~mgcp_endpoint() { MgcpClose(); }
+mgcp_endpoint::~mgcp_endpoint() {
+    MgcpClose();
+}
 
 int mgcp_endpoint::MgcpInit() {
     MgcpClose();
     char client_name[CLIENT_NAME_MAX + 1];
     process_client_name(client_name);
-    snprintf(m_endpoint_name, sizeof m_endpoint_name, "%.*s/%d", MGCP_ENDPOINT_ID_MAX,
-             client_name, 0);
+    snprintf(m_endpoint_name, sizeof m_endpoint_name, "%.*s/%d", MGCP_ENDPOINT_ID_MAX, client_name,
+             0);
 
     uint32_t address = 0;
     uint16_t port = 0;
     std::shared_ptr<udp_socket> receiver;
-    if (m_call_control.VCGetCallAgentConfig(0, &address, &port, &receiver) != 0)
-        return MGCP_FAILED;
+    if (m_call_control.VCGetCallAgentConfig(0, &address, &port, &receiver) != 0) return MGCP_FAILED;
     int rc = m_transport.open(address, port, std::move(receiver));
     if (rc != MGCP_TRANSPORT_OK) return rc;
     return send_rsip(MGCP_RESTART_RESTART);
@@ -71,7 +72,8 @@ bool mgcp_endpoint::handle_datagram(const char* data, size_t length, const socka
 }
 
 void mgcp_endpoint::run_timers() {
-    m_transport.tick([this](std::unique_ptr<mgcp_message> command) { command_abandoned(*command); });
+    m_transport.tick(
+        [this](std::unique_ptr<mgcp_message> command) { command_abandoned(*command); });
 }
 
 int64_t mgcp_endpoint::ms_until_next_timer() const {

@@ -45,9 +45,9 @@ enum mgcp_response_code : uint32_t {
 };
 
 enum mgcp_hook_status : int {
-    MGCP_HOOK_OFF = 1,                  // L/hd
-    MGCP_HOOK_ON = 2,                   // L/hu
-    MGCP_HOOK_OPERATION_COMPLETE = 3,   // L/oc
+    MGCP_HOOK_OFF = 1,                 // L/hd
+    MGCP_HOOK_ON = 2,                  // L/hu
+    MGCP_HOOK_OPERATION_COMPLETE = 3,  // L/oc
 };
 
 enum mgcp_endpoint_result : int {
@@ -63,7 +63,7 @@ constexpr int MGCP_ENDPOINT_ID_MAX = 22;
 constexpr int MGCP_POLL_BATCH = 32;
 
 class mgcp_endpoint {
-public:
+  public:
     explicit mgcp_endpoint(mgcp_call_control& call_control, mgcp_clock clock = nullptr);
     ~mgcp_endpoint();
     mgcp_endpoint(const mgcp_endpoint&) = delete;
@@ -95,7 +95,7 @@ public:
     const std::string& request_identifier() const { return m_request_id; }
     mgcp_transport& transport() { return m_transport; }
 
-private:
+  private:
     // Answering (mgcp_answers.cpp).
     void answer_command(std::unique_ptr<mgcp_message> command);
     uint32_t answer_rqnt(const mgcp_message& command);

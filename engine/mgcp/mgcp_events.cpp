@@ -19,8 +19,7 @@ bool parameter_writable(std::string_view text) {
 
 bool digit_text_writable(std::string_view text) {
     for (char c : text) {
-        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f || c == ',' || c == '(' ||
-            c == ')')
+        if (static_cast<unsigned char>(c) <= 0x20 || c == 0x7f || c == ',' || c == '(' || c == ')')
             return false;
     }
     return true;
@@ -28,8 +27,7 @@ bool digit_text_writable(std::string_view text) {
 
 bool write_actions(const mgcp_requested_event& request, mgcp_text_writer& out, int depth);
 
-bool write_requests(const mgcp_requested_event_list& requests, mgcp_text_writer& out,
-                    int depth) {
+bool write_requests(const mgcp_requested_event_list& requests, mgcp_text_writer& out, int depth) {
     if (requests.size() > MGCP_MAX_EVENTS || depth > MGCP_MAX_NESTING) return false;
     for (size_t i = 0; i < requests.size(); ++i) {
         if (i > 0) out.append(", ");

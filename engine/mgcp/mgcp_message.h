@@ -98,13 +98,13 @@ constexpr int MGCP_D_A = 13;
 constexpr int MGCP_D_D = 16;
 
 enum mgcp_action : uint8_t {
-    MGCP_ACTION_NOTIFY = 1,       // N
-    MGCP_ACTION_ACCUMULATE = 2,   // A
-    MGCP_ACTION_DIGIT_MAP = 4,    // D
-    MGCP_ACTION_SWAP = 8,         // S
-    MGCP_ACTION_IGNORE = 16,      // I
-    MGCP_ACTION_KEEP = 32,        // K
-    MGCP_ACTION_EMBEDDED = 64,    // E
+    MGCP_ACTION_NOTIFY = 1,      // N
+    MGCP_ACTION_ACCUMULATE = 2,  // A
+    MGCP_ACTION_DIGIT_MAP = 4,   // D
+    MGCP_ACTION_SWAP = 8,        // S
+    MGCP_ACTION_IGNORE = 16,     // I
+    MGCP_ACTION_KEEP = 32,       // K
+    MGCP_ACTION_EMBEDDED = 64,   // E
 };
 
 enum mgcp_restart_method : int {
@@ -190,14 +190,14 @@ struct mgcp_local_options {
 // One parameter line; which fields matter depends on type.
 struct mgcp_parameter {
     mgcp_parameter_type type = MGCP_PARAM_RAW;
-    std::string text;                // X: C: I: Z2: Z: D: and raw text
-    uint32_t number = 0;             // M: mode, E: reason, RM: method, RD: delay
-    mgcp_event_list events;          // S: O: T:
-    mgcp_requested_event_list requests;  // R:
-    std::vector<mgcp_range> ranges;  // K:
+    std::string text;                     // X: C: I: Z2: Z: D: and raw text
+    uint32_t number = 0;                  // M: mode, E: reason, RM: method, RD: delay
+    mgcp_event_list events;               // S: O: T:
+    mgcp_requested_event_list requests;   // R:
+    std::vector<mgcp_range> ranges;       // K:
     mgcp_connection_parameters counters;  // P:
-    mgcp_local_options options;      // L:
-    session_description session;     // the body
+    mgcp_local_options options;           // L:
+    session_description session;          // the body
 };
 
 struct mgcp_message {

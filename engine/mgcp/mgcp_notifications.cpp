@@ -53,7 +53,9 @@ int mgcp_endpoint::send_rsip(int method) {
     return send_command(MGCP_RSIP, restart_method_parameter(method), restart_delay_parameter(0));
 }
 
-int mgcp_endpoint::mgcp_send_rsip_graceful() { return send_rsip(MGCP_RESTART_GRACEFUL); }
+int mgcp_endpoint::mgcp_send_rsip_graceful() {
+    return send_rsip(MGCP_RESTART_GRACEFUL);
+}
 
 int mgcp_endpoint::report_local_event(int event) {
     const mgcp_requested_event* found = nullptr;
@@ -78,10 +80,14 @@ int mgcp_endpoint::report_local_event(int event) {
 
 int mgcp_endpoint::mgcp_notify_hook_status(int status) {
     switch (status) {
-        case MGCP_HOOK_OFF: return report_local_event(MGCP_L_HD);
-        case MGCP_HOOK_ON: return report_local_event(MGCP_L_HU);
-        case MGCP_HOOK_OPERATION_COMPLETE: return report_local_event(MGCP_L_OC);
-        default: return MGCP_FAILED;
+        case MGCP_HOOK_OFF:
+            return report_local_event(MGCP_L_HD);
+        case MGCP_HOOK_ON:
+            return report_local_event(MGCP_L_HU);
+        case MGCP_HOOK_OPERATION_COMPLETE:
+            return report_local_event(MGCP_L_OC);
+        default:
+            return MGCP_FAILED;
     }
 }
 
@@ -105,8 +111,8 @@ int mgcp_endpoint::mgcp_send_digits(const char* digits) {
     return send_observed({digit_event(filtered)});
 }
 
-int mgcp_endpoint::send_dynamic_ep_info(const char* extension, const char* account,
-                                        const char* pin, bool encrypted_account) {
+int mgcp_endpoint::send_dynamic_ep_info(const char* extension, const char* account, const char* pin,
+                                        bool encrypted_account) {
     mgcp_event_list events;
     std::string_view ext = bounded(extension, MGCP_TEXT_SIZE);
     std::string_view acct = bounded(account, MGCP_TEXT_SIZE);

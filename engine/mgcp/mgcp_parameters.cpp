@@ -47,8 +47,7 @@ bool read_hex(std::string_view value, mgcp_parameter& p) {
     return true;
 }
 
-bool write_decimal(const mgcp_parameter_row& row, const mgcp_parameter& p,
-                   mgcp_text_writer& out) {
+bool write_decimal(const mgcp_parameter_row& row, const mgcp_parameter& p, mgcp_text_writer& out) {
     write_name(row, out);
     out.append_number(p.number);
     return true;
@@ -90,8 +89,7 @@ bool read_restart_method(std::string_view value, mgcp_parameter& p) {
     return true;
 }
 
-bool write_events(const mgcp_parameter_row& row, const mgcp_parameter& p,
-                  mgcp_text_writer& out) {
+bool write_events(const mgcp_parameter_row& row, const mgcp_parameter& p, mgcp_text_writer& out) {
     write_name(row, out);
     return write_event_list(p.events, out);
 }
@@ -100,8 +98,7 @@ bool read_events(std::string_view value, mgcp_parameter& p) {
     return read_event_list(value, &p.events);
 }
 
-bool write_requests(const mgcp_parameter_row& row, const mgcp_parameter& p,
-                    mgcp_text_writer& out) {
+bool write_requests(const mgcp_parameter_row& row, const mgcp_parameter& p, mgcp_text_writer& out) {
     write_name(row, out);
     return write_requested_events(p.requests, out);
 }
@@ -141,8 +138,7 @@ bool for_each_item(std::string_view text, std::string_view separators, F&& f) {
     return true;
 }
 
-bool write_ranges(const mgcp_parameter_row& row, const mgcp_parameter& p,
-                  mgcp_text_writer& out) {
+bool write_ranges(const mgcp_parameter_row& row, const mgcp_parameter& p, mgcp_text_writer& out) {
     write_name(row, out);
     int written = 0;
     for (const mgcp_range& r : p.ranges) {
@@ -181,8 +177,7 @@ const counter_row counters[] = {
     {"LA", &mgcp_connection_parameters::latency},
 };
 
-bool write_counters(const mgcp_parameter_row& row, const mgcp_parameter& p,
-                    mgcp_text_writer& out) {
+bool write_counters(const mgcp_parameter_row& row, const mgcp_parameter& p, mgcp_text_writer& out) {
     const auto& c = p.counters;
     out.append_format("%s %s=%d, %s=%d, %s=%d, %s=%d, %s=%d, %s=%d, %s=%d", row.name,
                       counters[0].name, c.*counters[0].field, counters[1].name,
@@ -204,11 +199,11 @@ bool read_counters(std::string_view value, mgcp_parameter& p) {
         if (negative) number.remove_prefix(1);
         uint64_t n;
         size_t used;
-        if (!read_unsigned(number, 10, INT32_MAX, &n, &used) || used != number.size())
-            return false;
+        if (!read_unsigned(number, 10, INT32_MAX, &n, &used) || used != number.size()) return false;
         for (const auto& row : counters)
             if (iequals(name, row.name))
-                p.counters.*row.field = negative ? -static_cast<int32_t>(n) : static_cast<int32_t>(n);
+                p.counters.*row.field =
+                    negative ? -static_cast<int32_t>(n) : static_cast<int32_t>(n);
         return true;  // other names are left alone
     });
 }
@@ -226,8 +221,7 @@ bool write_local_options(const mgcp_parameter_row& row, const mgcp_parameter& p,
     if (o.codec_count < 0 || o.codec_count > MGCP_MAX_CODECS) return false;
     write_name(row, out);
     if (o.present & MGCP_LO_PERIOD) write_range_option("p", o.period_lo, o.period_hi, out);
-    if (o.present & MGCP_LO_BANDWIDTH)
-        write_range_option("b", o.bandwidth_lo, o.bandwidth_hi, out);
+    if (o.present & MGCP_LO_BANDWIDTH) write_range_option("b", o.bandwidth_lo, o.bandwidth_hi, out);
     if (o.present & MGCP_LO_CODECS) {
         out.append("a: ");
         for (int i = 0; i < o.codec_count; ++i)
@@ -245,7 +239,8 @@ bool write_local_options(const mgcp_parameter_row& row, const mgcp_parameter& p,
 bool read_codecs(std::string_view value, mgcp_local_options& o) {
     o.codec_count = 0;
     return for_each_item(value, ";", [&](std::string_view item) {
-        if ((item.front() != 'G' && item.front() != 'g') || o.codec_count >= MGCP_MAX_CODECS) return true;
+        if ((item.front() != 'G' && item.front() != 'g') || o.codec_count >= MGCP_MAX_CODECS)
+            return true;
         uint64_t n;
         if (item.size() < 3 || !read_unsigned(item.substr(2), 10, UINT32_MAX, &n)) return false;
         o.codecs[o.codec_count++] = static_cast<uint32_t>(n);

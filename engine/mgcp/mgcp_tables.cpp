@@ -9,13 +9,13 @@ namespace voxline {
 namespace {
 
 const char* const g_events[] = {"mt", "ft", "ld", "pat", "rt", "rbk", "cf", "cg", "it", "pt", "rf"};
-const char* const d_events[] = {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "*", "#",
-                                "A", "B", "C", "D", "L", "X", "[0-9]", "[0-9#*T]", "T", "wk",
-                                "of"};
+const char* const d_events[] = {"0", "1", "2",     "3",        "4", "5",  "6", "7",
+                                "8", "9", "*",     "#",        "A", "B",  "C", "D",
+                                "L", "X", "[0-9]", "[0-9#*T]", "T", "wk", "of"};
 const char* const t_events[] = {"co1", "co2", "lb", "om", "nm", "tl", "zz", "as", "ro", "of", "bl"};
-const char* const l_events[] = {"hd",  "hu",   "dl",   "v",  "e",   "bz", "rg", "pg", "nbz",
-                                "ci",  "wt",   "hf",   "z",  "adsi", "cmwi", "aw", "mwi", "r0",
-                                "rs",  "p",    "sl",   "y",  "sit", "oc", "ot", "s",  "of"};
+const char* const l_events[] = {"hd", "hu", "dl", "v", "e",    "bz",   "rg", "pg",  "nbz",
+                                "ci", "wt", "hf", "z", "adsi", "cmwi", "aw", "mwi", "r0",
+                                "rs", "p",  "sl", "y", "sit",  "oc",   "ot", "s",   "of"};
 const char* const tarn_events[] = {"acct", "eacct", "ext", "ldap", "ver"};
 
 bool read_by_name(const mgcp_package_row& row, std::string_view name, mgcp_event& event) {
@@ -57,10 +57,18 @@ bool read_any(const mgcp_package_row&, std::string_view, mgcp_event& event) {
     return true;
 }
 
-bool keeps_none(int) { return false; }
-bool keeps_g(int event) { return event == 1 || event == 2; }  // mt, ft: "+" or "-"
-bool keeps_l(int event) { return event == MGCP_L_CI; }
-bool keeps_tarn(int event) { return event >= MGCP_TARN_ACCT && event <= MGCP_TARN_VER; }
+bool keeps_none(int) {
+    return false;
+}
+bool keeps_g(int event) {
+    return event == 1 || event == 2;
+}  // mt, ft: "+" or "-"
+bool keeps_l(int event) {
+    return event == MGCP_L_CI;
+}
+bool keeps_tarn(int event) {
+    return event >= MGCP_TARN_ACCT && event <= MGCP_TARN_VER;
+}
 
 const mgcp_package_row packages[] = {
     {MGCP_PACKAGE_G, "G", g_events, 11, read_by_name, write_by_name, keeps_g},
@@ -75,9 +83,8 @@ const mgcp_package_row packages[] = {
     {MGCP_PACKAGE_SCRIPT, "script", nullptr, 0, nullptr, nullptr, keeps_none},
     {MGCP_PACKAGE_TARN, "Tarn", tarn_events, 5, read_by_name, write_by_name, keeps_tarn},
 };
-static_assert(std::size(g_events) == 11 && std::size(d_events) == 23 &&
-              std::size(t_events) == 11 && std::size(l_events) == 27 &&
-              std::size(tarn_events) == 5);
+static_assert(std::size(g_events) == 11 && std::size(d_events) == 23 && std::size(t_events) == 11 &&
+              std::size(l_events) == 27 && std::size(tarn_events) == 5);
 
 const mgcp_name_row modes[] = {
     {0, "inactive"}, {1, "sendonly"}, {2, "recvonly"}, {3, "sendrecv"}, {4, "confrnce"},
@@ -86,8 +93,10 @@ const mgcp_name_row modes[] = {
 
 // "diconnected" is the spelling call agents of this system expect.
 const mgcp_name_row restart_methods[] = {
-    {MGCP_RESTART_GRACEFUL, "graceful"},         {MGCP_RESTART_FORCED, "forced"},
-    {MGCP_RESTART_RESTART, "restart"},           {MGCP_RESTART_DISCONNECTED, "diconnected"},
+    {MGCP_RESTART_GRACEFUL, "graceful"},
+    {MGCP_RESTART_FORCED, "forced"},
+    {MGCP_RESTART_RESTART, "restart"},
+    {MGCP_RESTART_DISCONNECTED, "diconnected"},
     {MGCP_RESTART_CANCEL_GRACEFUL, "cancel-graceful"},
 };
 
@@ -112,8 +121,8 @@ bool number_of(const mgcp_name_row (&rows)[N], std::string_view name, int* numbe
 }  // namespace
 
 const mgcp_action_row mgcp_actions[7] = {
-    {MGCP_ACTION_NOTIFY, 'N'}, {MGCP_ACTION_ACCUMULATE, 'A'}, {MGCP_ACTION_DIGIT_MAP, 'D'},
-    {MGCP_ACTION_SWAP, 'S'},   {MGCP_ACTION_IGNORE, 'I'},     {MGCP_ACTION_KEEP, 'K'},
+    {MGCP_ACTION_NOTIFY, 'N'},   {MGCP_ACTION_ACCUMULATE, 'A'}, {MGCP_ACTION_DIGIT_MAP, 'D'},
+    {MGCP_ACTION_SWAP, 'S'},     {MGCP_ACTION_IGNORE, 'I'},     {MGCP_ACTION_KEEP, 'K'},
     {MGCP_ACTION_EMBEDDED, 'E'},
 };
 
@@ -129,8 +138,12 @@ const mgcp_package_row* find_package(std::string_view name) {
     return nullptr;
 }
 
-const char* mode_name(int mode) { return name_of(modes, mode); }
-bool mode_number(std::string_view name, int* mode) { return number_of(modes, name, mode); }
+const char* mode_name(int mode) {
+    return name_of(modes, mode);
+}
+bool mode_number(std::string_view name, int* mode) {
+    return number_of(modes, name, mode);
+}
 
 const char* restart_method_name(int method) {
     const char* name = name_of(restart_methods, method);

@@ -23,7 +23,9 @@ void mgcp_text_writer::append(std::string_view text) {
     m_buffer[m_length] = '\0';
 }
 
-void mgcp_text_writer::append_char(char c) { append(std::string_view(&c, 1)); }
+void mgcp_text_writer::append_char(char c) {
+    append(std::string_view(&c, 1));
+}
 
 void mgcp_text_writer::append_number(uint64_t value, int base) {
     char digits[24];

@@ -12,7 +12,7 @@ namespace voxline {
 // Appends into a fixed buffer and remembers when something did not fit; the
 // buffer always stays NUL-terminated and is never written past.
 class mgcp_text_writer {
-public:
+  public:
     mgcp_text_writer(char* buffer, size_t capacity);
 
     void append(std::string_view text);
@@ -30,14 +30,16 @@ public:
     void remove_suffix(std::string_view suffix);
     std::string_view text() const { return {m_buffer, m_length}; }
 
-private:
+  private:
     char* m_buffer;
     size_t m_capacity;
     size_t m_length = 0;
     bool m_overflow = false;
 };
 
-inline bool is_blank(char c) { return c == ' ' || c == '\t'; }
+inline bool is_blank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 inline std::string_view skip_blanks(std::string_view text) {
     size_t i = 0;

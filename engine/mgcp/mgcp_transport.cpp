@@ -60,7 +60,9 @@ void mask_secrets_for_log(const char* text, char* out, size_t out_size) {
 
 mgcp_transport::mgcp_transport(mgcp_clock clock) : m_clock(clock) {}
 
-mgcp_transport::~mgcp_transport() { close(); }
+mgcp_transport::~mgcp_transport() {
+    close();
+}
 
 int mgcp_transport::open(uint32_t call_agent_address, uint16_t call_agent_port,
                          std::shared_ptr<udp_socket> receiver) {
@@ -139,8 +141,7 @@ int mgcp_transport::send(std::unique_ptr<mgcp_message> message) {
         return MGCP_TRANSPORT_FAILED;
     }
     bool is_command = message->kind != MGCP_RESPONSE;
-    if (is_command && message->transaction_id == 0)
-        message->transaction_id = next_transaction_id();
+    if (is_command && message->transaction_id == 0) message->transaction_id = next_transaction_id();
     int rc = send_once(*message);
     if (rc == MGCP_TRANSPORT_ENCODE_FAILED) return rc;
     // A command whose first transmission failed still waits for its
@@ -222,7 +223,8 @@ void mgcp_transport::back_off() {
     if (m_smoothed > SMOOTHED_LIMIT) m_smoothed = SMOOTHED_LIMIT;
     int64_t half = m_smoothed / 2;
     auto tick = static_cast<uint32_t>(m_clock());
-    m_timeout = half + m_deviation + static_cast<int64_t>(tick & static_cast<uint32_t>(m_smoothed - half));
+    m_timeout =
+        half + m_deviation + static_cast<int64_t>(tick & static_cast<uint32_t>(m_smoothed - half));
     clamp_timeout();
 }
 

@@ -37,7 +37,7 @@ enum mgcp_transport_result : int {
 };
 
 class mgcp_transport {
-public:
+  public:
     explicit mgcp_transport(mgcp_clock clock);
     ~mgcp_transport();
     mgcp_transport(const mgcp_transport&) = delete;
@@ -64,7 +64,7 @@ public:
 
     // What one received datagram turned out to be.
     struct received {
-        int status = -1;  // 0 when the text parsed, -1 when dropped
+        int status = -1;                        // 0 when the text parsed, -1 when dropped
         std::unique_ptr<mgcp_message> command;  // a new command to answer
         // A response and the command it completes.
         std::unique_ptr<mgcp_message> response;
@@ -86,7 +86,7 @@ public:
     size_t cached_response_count() const { return m_responses.size(); }
     const std::shared_ptr<udp_socket>& socket() const { return m_socket; }
 
-private:
+  private:
     int transmit(mgcp_message& message);
     void feed_round_trip(int64_t sample);
     void back_off();
@@ -100,8 +100,8 @@ private:
     uint32_t m_transaction_counter = 0;
     std::list<std::unique_ptr<mgcp_message>> m_pending;    // oldest send first
     std::list<std::unique_ptr<mgcp_message>> m_responses;  // oldest first
-    int64_t m_smoothed = 0;   // round trip x8
-    int64_t m_deviation = 0;  // x4
+    int64_t m_smoothed = 0;                                // round trip x8
+    int64_t m_deviation = 0;                               // x4
     int64_t m_timeout = MGCP_TIMEOUT_MIN_MS;
     uint32_t m_retransmissions = 0;
 };

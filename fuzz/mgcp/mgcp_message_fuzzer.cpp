@@ -18,11 +18,13 @@
 namespace voxline {
 namespace {
 
-int64_t frozen_clock() { return 100000; }
+int64_t frozen_clock() {
+    return 100000;
+}
 
 // Plausible answers; a call agent address of 0 keeps everything off the wire.
 class quiet_call_control : public mgcp_call_control {
-public:
+  public:
     int VCGetCallAgentConfig(int, uint32_t* address, uint16_t* port,
                              std::shared_ptr<udp_socket>*) override {
         *address = 0;
@@ -42,7 +44,8 @@ public:
     void OnNoResponse(int) override {}
     int OnAuditCommandReceived() override { return 0; }
     void OnAniDnisReceived(int, const char* calling, const char* called) override {
-        if (strlen(calling) > MGCP_TEXT_SIZE || (called && strlen(called) > MGCP_TEXT_SIZE)) abort();
+        if (strlen(calling) > MGCP_TEXT_SIZE || (called && strlen(called) > MGCP_TEXT_SIZE))
+            abort();
     }
     void OnSuccessfulOnhookResponseReceived() override {}
     void OnTarnwickLdapStatusReceived(int, const char* status) override {

@@ -37,7 +37,9 @@ std::unique_ptr<mgcp_parameter> parameter(mgcp_parameter_type type,
     return p;
 }
 
-mgcp_event event(int package, int number) { return {package, number, false, ""}; }
+mgcp_event event(int package, int number) {
+    return {package, number, false, ""};
+}
 
 struct round_trip_case {
     mgcp_parameter_type type;
@@ -67,7 +69,8 @@ const round_trip_case round_trip_cases[] = {
     {MGCP_PARAM_MODE, "M: sendrecv", [](const mgcp_parameter& p) { EXPECT_EQ(p.number, 3u); }},
     {MGCP_PARAM_REQUEST_ID, "X: 0123abcd",
      [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "0123abcd"); }},
-    {MGCP_PARAM_CALL_ID, "C: A3C47F21", [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "A3C47F21"); }},
+    {MGCP_PARAM_CALL_ID, "C: A3C47F21",
+     [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "A3C47F21"); }},
     {MGCP_PARAM_CONNECTION_ID, "I: FDE234C8",
      [](const mgcp_parameter& p) { EXPECT_EQ(p.text, "FDE234C8"); }},
     {MGCP_PARAM_OBSERVED_EVENTS, "O: Tarn/ext(1234), Tarn/acct(5551234,9876), Tarn/ver(2.5.0.0)",

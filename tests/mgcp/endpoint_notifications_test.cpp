@@ -12,7 +12,7 @@ namespace {
 const std::string NAME = "dialdeck-unit-test-cli/0";
 
 class endpoint_sends : public endpoint_fixture {
-protected:
+  protected:
     // The command's text after its transaction id, e.g. "NTFY <name> ...".
     std::string next_command() {
         std::string text = agent.receive();
@@ -85,8 +85,8 @@ TEST_F(endpoint_sends, local_events_only_when_requested) {
     struct {
         int status;
         const char* event;
-    } cases[] = {{MGCP_HOOK_OFF, "L/hd"}, {MGCP_HOOK_ON, "L/hu"},
-                 {MGCP_HOOK_OPERATION_COMPLETE, "L/oc"}};
+    } cases[] = {
+        {MGCP_HOOK_OFF, "L/hd"}, {MGCP_HOOK_ON, "L/hu"}, {MGCP_HOOK_OPERATION_COMPLETE, "L/oc"}};
     for (const auto& c : cases) {
         EXPECT_EQ(endpoint.mgcp_notify_hook_status(c.status), MGCP_OK);
         EXPECT_EQ(next_command(), ntfy(c.event));
@@ -152,7 +152,8 @@ TEST_F(endpoint_sends, new_call) {
         {"5551234", "", "", "D/5551234"},
         {"5551234", "100", "Bob Smith", "D/5551234, L/ci(,100,Bob Smith)"},
         {"0049301234", nullptr, "Alice", "D/0049301234, L/ci(,,Alice)"},
-        {"1", "1234567890123456789", "Maximilian Mustermann", "D/1, L/ci(,123456789012345,Maximilian Must)"},
+        {"1", "1234567890123456789", "Maximilian Mustermann",
+         "D/1, L/ci(,123456789012345,Maximilian Must)"},
         {"", "100", "Bob", nullptr},
         {nullptr, "", "", nullptr},
         {"555 1234", "", "", nullptr},

@@ -19,7 +19,9 @@
 namespace voxline::test {
 
 inline int64_t g_fake_now = 1000;
-inline int64_t fake_clock() { return g_fake_now; }
+inline int64_t fake_clock() {
+    return g_fake_now;
+}
 
 inline uint16_t bound_port(const udp_socket& socket) {
     sockaddr_in address{};
@@ -34,10 +36,12 @@ inline uint32_t ip(const char* dotted) {
     return address;
 }
 
-inline uint32_t loopback() { return ip("127.0.0.1"); }
+inline uint32_t loopback() {
+    return ip("127.0.0.1");
+}
 
 class fake_call_control : public mgcp_call_control {
-public:
+  public:
     std::vector<std::string> calls;
     uint16_t call_agent_port = 0;
     std::shared_ptr<udp_socket> receiver;
@@ -97,8 +101,8 @@ public:
         record("OnSuccessfulOnhookResponseReceived");
     }
     void OnTarnwickLdapStatusReceived(int endpoint, const char* status) override {
-        calls.push_back("OnTarnwickLdapStatusReceived(" + std::to_string(endpoint) + "," +
-                        status + ")");
+        calls.push_back("OnTarnwickLdapStatusReceived(" + std::to_string(endpoint) + "," + status +
+                        ")");
     }
     void OnUnsuccessfulExtensionResponseReceived() override {
         record("OnUnsuccessfulExtensionResponseReceived");
@@ -108,7 +112,7 @@ public:
         return in_call;
     }
 
-private:
+  private:
     template <typename... Args>
     void record(const char* name, Args... args) {
         std::string text = std::string(name) + "(";
@@ -120,10 +124,8 @@ private:
 
 // The far side of the endpoint: a loopback socket that plays the call agent.
 class fake_call_agent {
-public:
-    fake_call_agent() : m_socket("127.0.0.1", 0) {
-        EXPECT_EQ(m_socket.listen_socket(0), UDP_OK);
-    }
+  public:
+    fake_call_agent() : m_socket("127.0.0.1", 0) { EXPECT_EQ(m_socket.listen_socket(0), UDP_OK); }
     uint16_t port() const { return bound_port(m_socket); }
 
     // The next datagram from the endpoint, "" after the wait. Checks the
@@ -132,8 +134,7 @@ public:
         char buffer[512];
         int length = sizeof buffer;
         sockaddr_in sender{};
-        if (m_socket.read_socket_timeout(buffer, &length, &sender, 0, wait_ms) != UDP_OK)
-            return "";
+        if (m_socket.read_socket_timeout(buffer, &length, &sender, 0, wait_ms) != UDP_OK) return "";
         m_endpoint = sender;
         EXPECT_GT(length, 0);
         EXPECT_EQ(buffer[length - 1], '\0') << "datagram without its trailing NUL";
@@ -149,14 +150,14 @@ public:
         ASSERT_EQ(m_socket.write_socket_block(text.data(), text.size(), &to), UDP_OK);
     }
 
-private:
+  private:
     udp_socket m_socket;
     sockaddr_in m_endpoint{};
 };
 
 // An endpoint started against a fake call agent, with the RSIP restart read.
 class endpoint_fixture : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_fake_now = 1000;
         set_process_client_name("dialdeck-unit-test-client");

@@ -14,8 +14,8 @@ constexpr int DROPPED = -1;
 struct parse_case {
     const char* name;
     std::string text;
-    int kind;            // DROPPED, a command kind, or MGCP_UNPARSED
-    uint32_t code = 0;   // the answer code for MGCP_UNPARSED
+    int kind;           // DROPPED, a command kind, or MGCP_UNPARSED
+    uint32_t code = 0;  // the answer code for MGCP_UNPARSED
 };
 
 const std::string H = "RQNT 1201 aaln/0 MGCP 1.0\r\n";
@@ -33,8 +33,7 @@ const parse_case parse_cases[] = {
     {"version 0.1", "RQNT 1 aaln/0 MGCP 0.1\r\n", MGCP_UNPARSED, 528},
     {"version 1.1", "RQNT 1 aaln/0 MGCP 1.1\r\n", MGCP_UNPARSED, 528},
     {"no version", "RQNT 1 aaln/0\r\n", MGCP_UNPARSED, 528},
-    {"endpoint dots are not the version", "RQNT 1 aaln/0@gw.example.net MGCP 1.0\r\n",
-     MGCP_RQNT},
+    {"endpoint dots are not the version", "RQNT 1 aaln/0@gw.example.net MGCP 1.0\r\n", MGCP_RQNT},
     {"missing transaction id", "RQNT x aaln/0 MGCP 1.0\r\n", MGCP_UNPARSED, 510},
     {"unknown line", H + "W: 1\r\n", MGCP_UNPARSED, 510},
     {"name without reader F:", H + "F: x\r\n", MGCP_UNPARSED, 510},
@@ -58,8 +57,7 @@ const parse_case parse_cases[] = {
     {"no blank after colon", H + "X:77\r\n", MGCP_RQNT},
     {"bare LF lines", "RQNT 5 aaln/0 MGCP 1.0\nX: 1\nR: L/hd\n", MGCP_RQNT},
     {"response", "200 1201 OK\r\n", MGCP_RESPONSE},
-    {"response drops lines it cannot read", "200 1201 OK\r\nN: ca@host\r\nW: 1\r\n",
-     MGCP_RESPONSE},
+    {"response drops lines it cannot read", "200 1201 OK\r\nN: ca@host\r\nW: 1\r\n", MGCP_RESPONSE},
 };
 
 class parsing : public ::testing::TestWithParam<parse_case> {};

@@ -1,11 +1,12 @@
 // Reading and writing the minimal session description.
+#include "mgcp/session_description.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "core/udp_socket.h"
 #include "mgcp/mgcp_text.h"
-#include "mgcp/session_description.h"
 
 namespace voxline {
 namespace {
@@ -22,7 +23,7 @@ TEST(session_description, reading_cases) {
         bool present;
         const char* address_text;
         const char* address;  // the value read, as dotted text ("" for none)
-        uint16_t port;     // the remote port (0 for image)
+        uint16_t port;        // the remote port (0 for image)
         int kind;
     } cases[] = {
         {"v=0\r\nc=IN IP4 10.0.0.5\r\nm=audio 4000 RTP/AVP 0\r\n", true, "10.0.0.5", "10.0.0.5",
@@ -34,8 +35,8 @@ TEST(session_description, reading_cases) {
          true, "172.16.1.2", "172.16.1.2", 5004, SESSION_AUDIO},
         {"v=0\nc=IN IP4 10.0.0.5\nm=audio 4000 RTP/AVP 0", true, "10.0.0.5", "10.0.0.5", 4000,
          SESSION_AUDIO},
-        {"v=0\r\nc=IN IP4 10.0.0.5\r\nm=image 4002 udptl t38\r\n", true, "10.0.0.5", "10.0.0.5",
-         0, SESSION_IMAGE},
+        {"v=0\r\nc=IN IP4 10.0.0.5\r\nm=image 4002 udptl t38\r\n", true, "10.0.0.5", "10.0.0.5", 0,
+         SESSION_IMAGE},
         // "c=" inside another line is not a connection line.
         {"v=0\r\ns=abc=1\r\nm=audio 4000 RTP/AVP 0\r\n", false, "", "", 0, 0},
         {"v=0\r\nc=IN IP4 10.0.0.5\r\n", false, "", "", 0, 0},

@@ -16,7 +16,7 @@ namespace {
 // A transport whose call agent address is 0: everything is "sent" without
 // touching the network, which is all the estimator needs.
 class offline_transport : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_fake_now = 5000;
         ASSERT_EQ(transport.open(0, 2727, nullptr), MGCP_TRANSPORT_OK);
@@ -152,7 +152,8 @@ TEST_F(endpoint_transport, unanswered_restart_is_sent_ten_times_then_reported) {
     }
     EXPECT_EQ(seen.size(), 10u);
     for (const std::string& text : seen) EXPECT_EQ(text, restart);
-    EXPECT_EQ(control.calls, std::vector<std::string>({"VCGetCallAgentConfig(0)", "OnNoResponse(1)"}));
+    EXPECT_EQ(control.calls,
+              std::vector<std::string>({"VCGetCallAgentConfig(0)", "OnNoResponse(1)"}));
 }
 
 TEST_F(endpoint_transport, unanswered_graceful_restart_reports_no_registration) {

@@ -42,8 +42,14 @@ std::vector<std::unique_ptr<mgcp_message>> sample_messages() {
         "200 1204\r\n\r\nv=0\r\nc=IN IP4 192.168.1.20\r\nm=audio 3400 RTP/AVP 4\r\n",
         "200 1208\r\nZ: dialdeck-lab-client-00/0\r\nI: 0\r\n",
         "200 1210\r\nK: 6234-6255, 6257\r\n",
-        "401 1701\r\n", "500 1800\r\n", "502 1802\r\n", "510 1810\r\n", "512 1812\r\n",
-        "513 1813\r\n", "518 1818\r\n", "528 1828\r\n",
+        "401 1701\r\n",
+        "500 1800\r\n",
+        "502 1802\r\n",
+        "510 1810\r\n",
+        "512 1812\r\n",
+        "513 1813\r\n",
+        "518 1818\r\n",
+        "528 1828\r\n",
         "200 0\r\n",  // keep-alive
     };
     std::vector<std::unique_ptr<mgcp_message>> all;
@@ -95,9 +101,26 @@ std::string capture_file(const std::vector<std::unique_ptr<mgcp_message>>& messa
     for (const auto& m : messages) {
         size_t payload = static_cast<size_t>(m->text_length) + 1;
         size_t total = 20 + 8 + payload;
-        uint8_t ip_header[20] = {0x45, 0, static_cast<uint8_t>(total >> 8),
-                                 static_cast<uint8_t>(total), 0, 1, 0x40, 0, 64, 17, 0, 0,
-                                 127, 0, 0, 2, 127, 0, 0, 1};
+        uint8_t ip_header[20] = {0x45,
+                                 0,
+                                 static_cast<uint8_t>(total >> 8),
+                                 static_cast<uint8_t>(total),
+                                 0,
+                                 1,
+                                 0x40,
+                                 0,
+                                 64,
+                                 17,
+                                 0,
+                                 0,
+                                 127,
+                                 0,
+                                 0,
+                                 2,
+                                 127,
+                                 0,
+                                 0,
+                                 1};
         uint16_t checksum = ip_checksum(ip_header, sizeof ip_header);
         ip_header[10] = static_cast<uint8_t>(checksum >> 8);
         ip_header[11] = static_cast<uint8_t>(checksum);
@@ -115,7 +138,9 @@ std::string capture_file(const std::vector<std::unique_ptr<mgcp_message>>& messa
     return out;
 }
 
-bool tshark_present() { return system("command -v tshark >/dev/null 2>&1") == 0; }
+bool tshark_present() {
+    return system("command -v tshark >/dev/null 2>&1") == 0;
+}
 
 std::string run(const std::string& command_line, int* status) {
     std::string output;
@@ -194,8 +219,8 @@ TEST(tshark_interop, every_message_decodes_as_written) {
         std::string id = "Transaction ID: " + std::to_string(m.transaction_id);
         EXPECT_TRUE(has_line(frame, id, id));
         if (m.kind == MGCP_RESPONSE) {
-            EXPECT_TRUE(has_line(frame, "Response Code: ",
-                                 "(" + std::to_string(m.response_code) + ")"));
+            EXPECT_TRUE(
+                has_line(frame, "Response Code: ", "(" + std::to_string(m.response_code) + ")"));
         } else {
             std::string verb = text.substr(0, 4);
             EXPECT_TRUE(has_line(frame, "    " + verb + " (")) << verb;
