@@ -196,6 +196,15 @@ TEST_F(endpoint_transport, datagram_longer_than_the_buffer_is_dropped) {
     EXPECT_EQ(exchange(text), "200 4712\r\n");
 }
 
+TEST_F(endpoint_transport, unmatched_response_counts_as_contact_and_changes_nothing) {
+    agent.send_to(*control.receiver, "200 999999999 OK\r\n");
+    EXPECT_EQ(endpoint.poll(), 1);
+    EXPECT_EQ(endpoint.transport().pending_count(), 1u) << "the restart is still pending";
+    EXPECT_EQ(control.calls.size(), 1u);
+    agent.send_to(*control.receiver, "garbage\r\n");
+    EXPECT_EQ(endpoint.poll(), 0);
+}
+
 TEST_F(endpoint_transport, keepalive_is_a_response_with_transaction_zero) {
     ASSERT_EQ(endpoint.send_keepalive(), MGCP_OK);
     EXPECT_EQ(agent.receive(), "200 0\r\n");
