@@ -53,6 +53,22 @@ class RegistrationTest(EndToEndTest):
         self.expect(phone, "event Disconnected 3")
         self.assertFalse(self.endpoint_state(lab, phone)["registered"])
 
+    def test_directory_status_and_audit_from_the_call_agent(self):
+        lab = self.start_lab()
+        phone = self.start_phone()
+        self.expect(phone, "event ConnectedToCallAgent")
+        lab.wait_for(lambda: (self.endpoint_state(lab, phone) or {}).get("version"))
+        for text, status in (("1", 1), ("2 low balance", 5), ("0", 2)):
+            with self.subTest(text=text):
+                self.assertTrue(lab.command("ldap %s %s" % (phone.address, text))["ok"])
+                self.expect(phone, "event Status %d 0" % status)
+        self.assertTrue(lab.command("auep %s" % phone.address)["ok"])
+        state = lab.wait_for(lambda: (lambda s: s if s["audit"].get("code") != "pending" else None)(
+            self.endpoint_state(lab, phone)))
+        self.assertEqual(state["audit"]["code"], 200)
+        self.assertEqual(state["audit"]["params"]["I"], "0")
+        self.assertEqual(state["audit"]["params"]["Z"], state["name"])
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -2,6 +2,7 @@
 
 import os
 import socket
+import subprocess
 import sys
 import time
 import unittest
@@ -9,7 +10,7 @@ import unittest
 sys.path.insert(0, os.path.dirname(__file__))
 
 from fake_endpoint import FakeEndpoint, mgcp  # noqa: E402
-from lab_process import Lab  # noqa: E402
+from lab_process import LAB, Lab  # noqa: E402
 
 
 class LabTestCase(unittest.TestCase):
@@ -266,6 +267,17 @@ class ControlTest(LabTestCase):
         self.lab.command("silent off")
         tid = endpoint.command("NTFY", [("O", "D/601")])
         self.assertEqual(endpoint.expect_response(tid).code, 200)
+
+
+class LoopbackOnlyTest(unittest.TestCase):
+    def test_lab_refuses_addresses_outside_loopback(self):
+        for address in ("10.0.0.1", "0.0.0.0", "example"):
+            with self.subTest(address=address):
+                result = subprocess.run(
+                    [sys.executable, LAB, "--address", address, "--control-port", "0"],
+                    capture_output=True, text=True, timeout=20)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn("loopback", result.stderr)
 
 
 class NatServiceTest(unittest.TestCase):
