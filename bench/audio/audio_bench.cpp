@@ -46,7 +46,7 @@ void jitter_buffer_insert(benchmark::State& state) {
     uint16_t sequence = 0;
     for (auto _ : state) {
         jb_node* node = jb.take_free_node();
-        const uint16_t s = (sequence % 4 == 3) ? static_cast<uint16_t>(sequence - 1)
+        const uint16_t s = (sequence % 4 == 3)   ? static_cast<uint16_t>(sequence - 1)
                            : (sequence % 4 == 2) ? static_cast<uint16_t>(sequence + 1)
                                                  : sequence;
         node->sequence = s;

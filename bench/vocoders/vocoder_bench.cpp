@@ -26,8 +26,9 @@ std::vector<int16_t> speech_like(size_t samples) {
 // One packet of one frame; the counter turns the time per frame into time per 10 ms.
 void set_rate(benchmark::State& state, const vocoder_t& v) {
     const double tenths_per_frame = double(v.info().frame_ms) / 10.0;
-    state.counters["per_10ms"] = benchmark::Counter(
-        tenths_per_frame, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["per_10ms"] =
+        benchmark::Counter(tenths_per_frame, benchmark::Counter::kIsIterationInvariantRate |
+                                                 benchmark::Counter::kInvert);
 }
 
 void encode(benchmark::State& state) {

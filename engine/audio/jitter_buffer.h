@@ -20,7 +20,7 @@ struct jb_node {
 };
 
 class jitter_buffer {
-public:
+  public:
     // size Z and threshold H in packets; element data size B in bytes.
     // Late and duplicate packets are counted into stats.
     jitter_buffer(uint32_t size, uint32_t threshold, uint32_t data_size,
@@ -39,7 +39,7 @@ public:
     uint32_t count() const { return m_count; }
     const jb_node* head() const { return m_head; }
 
-private:
+  private:
     void insert_in_order(jb_node* node);
     void free_duplicate(jb_node* node);
 

@@ -9,7 +9,7 @@
 namespace voxline {
 
 class pcm_queue {
-public:
+  public:
     // Logs the capacity in elements.
     pcm_queue(uint32_t element_size, uint32_t elements_per_push, uint32_t depth);
 
@@ -23,7 +23,7 @@ public:
     uint32_t capacity() const { return m_max_single_samples; }
     uint32_t held() const { return m_held; }
 
-private:
+  private:
     std::unique_ptr<uint8_t[]> m_area;
     uint8_t* m_read;
     uint8_t* m_write;

@@ -1,7 +1,6 @@
 #include "audio/rtp_streamer.h"
 
 #include "audio/vxl_statistics.h"
-
 #include "core/local_address.h"
 #include "core/process_settings.h"
 #include "core/udp_socket.h"
@@ -17,7 +16,9 @@ constexpr int PAYLOAD_TYPES[] = {18, 4, 0, 8};
 
 rtp_streamer_t::rtp_streamer_t(int media_codec) : m_media_codec(media_codec) {}
 
-rtp_streamer_t::~rtp_streamer_t() { close(); }
+rtp_streamer_t::~rtp_streamer_t() {
+    close();
+}
 
 int rtp_streamer_t::payload_type() const {
     return m_media_codec >= 0 && m_media_codec < 4 ? PAYLOAD_TYPES[m_media_codec] : 0;
@@ -58,15 +59,25 @@ void rtp_streamer_t::close() {
     m_socket.reset();
 }
 
-uint32_t rtp_streamer_t::packets_sent() const { return process_statistics().rtp_tx.load(); }
+uint32_t rtp_streamer_t::packets_sent() const {
+    return process_statistics().rtp_tx.load();
+}
 
-uint32_t rtp_streamer_t::packets_received() const { return process_statistics().rtp_rx.load(); }
+uint32_t rtp_streamer_t::packets_received() const {
+    return process_statistics().rtp_rx.load();
+}
 
-bool rtp_streamer_t::is_open() const { return m_socket != nullptr; }
+bool rtp_streamer_t::is_open() const {
+    return m_socket != nullptr;
+}
 
-int32_t rtp_streamer_t::open_sound_devices() { return 0; }
+int32_t rtp_streamer_t::open_sound_devices() {
+    return 0;
+}
 
-int rtp_streamer_t::take_measured_echo_delay() { return 0; }
+int rtp_streamer_t::take_measured_echo_delay() {
+    return 0;
+}
 
 uint32_t rtp_streamer_t::statistics_age_ms() const {
     const uint32_t start = process_statistics().start_tick.load();

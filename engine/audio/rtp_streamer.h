@@ -15,7 +15,7 @@ class udp_socket;
 constexpr uint16_t RTP_LOCAL_PORT = 3400;
 
 class rtp_streamer_t {
-public:
+  public:
     explicit rtp_streamer_t(int media_codec);
     ~rtp_streamer_t();
     rtp_streamer_t(const rtp_streamer_t&) = delete;
@@ -23,8 +23,8 @@ public:
 
     // Binds the RTP port on the local address; on success gives the address
     // and port the far end should send to. 0 or a negative code.
-    int open(const char* call_agent_host, int nat_info_port, bool behind_nat,
-             int echo_delay_ms, std::string* visible_address, int* visible_port);
+    int open(const char* call_agent_host, int nat_info_port, bool behind_nat, int echo_delay_ms,
+             std::string* visible_address, int* visible_port);
     // Starts the stream towards the far end. 0 or a negative code.
     int enable(const char* remote_address, int remote_port);
     void close();
@@ -45,7 +45,7 @@ public:
     // Milliseconds since the statistics were started (the session's open).
     uint32_t statistics_age_ms() const;
 
-private:
+  private:
     int m_media_codec;
     std::unique_ptr<udp_socket> m_socket;
     bool m_enabled = false;

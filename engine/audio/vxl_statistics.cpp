@@ -15,7 +15,9 @@ uint32_t read(const std::atomic<uint32_t>& counter) {
 
 }  // namespace
 
-vxl_statistics& process_statistics() { return g_statistics; }
+vxl_statistics& process_statistics() {
+    return g_statistics;
+}
 
 void reset_statistics(uint32_t now_tick) {
     vxl_statistics& s = g_statistics;
@@ -29,11 +31,21 @@ void reset_statistics(uint32_t now_tick) {
 
 vxl_statistics_snapshot snapshot_statistics() {
     const vxl_statistics& s = g_statistics;
-    return {read(s.start_tick),        read(s.failed_pings),     read(s.ping_latency),
-            read(s.output_full),       read(s.output_reset),     read(s.missed_pcm_input),
-            read(s.missed_pcm_output), read(s.bad_rx),           read(s.rtp_tx),
-            read(s.rtp_rx),            read(s.jb_full),          read(s.late_rtp),
-            read(s.duplicate_rtp),     read(s.pcm_full_input),   read(s.pcm_full_output),
+    return {read(s.start_tick),
+            read(s.failed_pings),
+            read(s.ping_latency),
+            read(s.output_full),
+            read(s.output_reset),
+            read(s.missed_pcm_input),
+            read(s.missed_pcm_output),
+            read(s.bad_rx),
+            read(s.rtp_tx),
+            read(s.rtp_rx),
+            read(s.jb_full),
+            read(s.late_rtp),
+            read(s.duplicate_rtp),
+            read(s.pcm_full_input),
+            read(s.pcm_full_output),
             read(s.missed_rtp)};
 }
 

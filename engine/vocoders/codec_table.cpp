@@ -10,8 +10,7 @@ constexpr std::array<codec_info, 4> k_codecs{{
     {VOCODER_G723, "g723", "Using G.723 with %d sample(s) per RTP packet", 4, 30, 24, 480, 4},
     {VOCODER_G711U, "g711u", "Using G.711 mu-law with %d sample(s) per RTP packet", 0, 5, 40, 80,
      0},
-    {VOCODER_G711A, "g711a", "Using G.711 A-law with %d sample(s) per RTP packet", 8, 5, 40, 80,
-     0},
+    {VOCODER_G711A, "g711a", "Using G.711 A-law with %d sample(s) per RTP packet", 8, 5, 40, 80, 0},
 }};
 
 }  // namespace

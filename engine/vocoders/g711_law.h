@@ -85,7 +85,11 @@ inline constexpr auto k_alaw_expand = make_expansion(alaw_to_linear);
 inline constexpr auto k_ulaw_compress = make_compression<16384>(linear14_to_ulaw);
 inline constexpr auto k_alaw_compress = make_compression<8192>(linear13_to_alaw);
 
-inline uint8_t encode_ulaw(int16_t sample) { return k_ulaw_compress[(sample >> 2) + 8192]; }
-inline uint8_t encode_alaw(int16_t sample) { return k_alaw_compress[(sample >> 3) + 4096]; }
+inline uint8_t encode_ulaw(int16_t sample) {
+    return k_ulaw_compress[(sample >> 2) + 8192];
+}
+inline uint8_t encode_alaw(int16_t sample) {
+    return k_alaw_compress[(sample >> 3) + 4096];
+}
 
 }  // namespace voxline::g711

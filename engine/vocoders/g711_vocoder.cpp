@@ -9,8 +9,7 @@ namespace voxline {
 g711_vocoder::g711_vocoder(const codec_info& info, uint32_t pack_count)
     : vocoder_t(info, pack_count),
       compress_(info.code == VOCODER_G711A ? g711::encode_alaw : g711::encode_ulaw),
-      expand_(info.code == VOCODER_G711A ? g711::k_alaw_expand.data()
-                                         : g711::k_ulaw_expand.data()),
+      expand_(info.code == VOCODER_G711A ? g711::k_alaw_expand.data() : g711::k_ulaw_expand.data()),
       last_code_(compress_(0)) {}
 
 bool g711_vocoder::encode(const int16_t* pcm, uint32_t pcm_bytes, uint8_t* out,

@@ -6,7 +6,7 @@
 namespace voxline {
 
 class g711_vocoder final : public vocoder_t {
-public:
+  public:
     g711_vocoder(const codec_info& info, uint32_t pack_count);
 
     bool encode(const int16_t* pcm, uint32_t pcm_bytes, uint8_t* out, uint32_t out_capacity,
@@ -14,7 +14,7 @@ public:
     bool decode(const uint8_t* frames, uint32_t frame_bytes, int16_t* pcm, uint32_t pcm_capacity,
                 uint32_t* pcm_bytes) override;
 
-private:
+  private:
     uint8_t (*compress_)(int16_t);
     const int16_t* expand_;
     // Steady input (silence, held tones) repeats the previous code without a look-up.

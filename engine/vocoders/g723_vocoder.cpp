@@ -113,9 +113,10 @@ void g723_vocoder::decode_frame(const uint8_t* frame, uint32_t length, int16_t* 
     bool decoded = false;
     if (avcodec_send_packet(decoder_, decoder_input_) >= 0) {
         while (avcodec_receive_frame(decoder_, decoder_output_) >= 0) {
-            const bool usable = (decoder_output_->format == AV_SAMPLE_FMT_S16 ||
-                                 decoder_output_->format == AV_SAMPLE_FMT_S16P) &&
-                                decoder_output_->nb_samples == static_cast<int>(k_g723_frame_samples);
+            const bool usable =
+                (decoder_output_->format == AV_SAMPLE_FMT_S16 ||
+                 decoder_output_->format == AV_SAMPLE_FMT_S16P) &&
+                decoder_output_->nb_samples == static_cast<int>(k_g723_frame_samples);
             if (usable && !decoded) {
                 std::memcpy(pcm, decoder_output_->data[0], k_frame_pcm_bytes);
                 decoded = true;
@@ -132,7 +133,8 @@ bool g723_vocoder::decode(const uint8_t* frames, uint32_t frame_bytes, int16_t* 
     uint32_t written = 0;
     if (frame_bytes == 0) {
         if (pcm_capacity >= k_frame_pcm_bytes) {
-            for (uint32_t i = 0; i < k_g723_frame_samples; ++i) pcm[i] = k_empty_input_pattern[i % 4];
+            for (uint32_t i = 0; i < k_g723_frame_samples; ++i)
+                pcm[i] = k_empty_input_pattern[i % 4];
             written = k_frame_pcm_bytes;
         }
         *pcm_bytes = written;

@@ -11,7 +11,7 @@ struct AVPacket;
 namespace voxline {
 
 class g723_vocoder final : public vocoder_t {
-public:
+  public:
     static std::unique_ptr<vocoder_t> create(const codec_info& info, uint32_t pack_count);
     ~g723_vocoder() override;
 
@@ -24,7 +24,7 @@ public:
     bool decode(const uint8_t* frames, uint32_t frame_bytes, int16_t* pcm, uint32_t pcm_capacity,
                 uint32_t* pcm_bytes) override;
 
-private:
+  private:
     g723_vocoder(const codec_info& info, uint32_t pack_count);
     bool open();
     uint32_t encode_frame(const int16_t* pcm, uint8_t* out, uint32_t out_capacity);

@@ -35,8 +35,8 @@ g729_vocoder::~g729_vocoder() {
 bool g729_vocoder::encode(const int16_t* pcm, uint32_t pcm_bytes, uint8_t* out,
                           uint32_t out_capacity, uint32_t* out_bytes) {
     uint32_t written = 0;
-    for (uint32_t in = 0; (pcm_bytes / 2) - in >= k_frame_samples &&
-                          out_capacity - written >= k_frame_bytes;
+    for (uint32_t in = 0;
+         (pcm_bytes / 2) - in >= k_frame_samples && out_capacity - written >= k_frame_bytes;
          in += k_frame_samples) {
         uint8_t length = 0;
         bcg729Encoder(encoder_, pcm + in, out + written, &length);
@@ -49,8 +49,8 @@ bool g729_vocoder::encode(const int16_t* pcm, uint32_t pcm_bytes, uint8_t* out,
 bool g729_vocoder::decode(const uint8_t* frames, uint32_t frame_bytes, int16_t* pcm,
                           uint32_t pcm_capacity, uint32_t* pcm_bytes) {
     uint32_t samples = 0;
-    for (uint32_t in = 0; frame_bytes - in >= k_frame_bytes &&
-                          pcm_capacity / 2 - samples >= k_frame_samples;
+    for (uint32_t in = 0;
+         frame_bytes - in >= k_frame_bytes && pcm_capacity / 2 - samples >= k_frame_samples;
          in += k_frame_bytes) {
         bcg729Decoder(decoder_, frames + in, k_frame_bytes, 0, 0, 0, pcm + samples);
         samples += k_frame_samples;

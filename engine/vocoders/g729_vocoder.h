@@ -9,7 +9,7 @@ struct bcg729DecoderChannelContextStruct_struct;
 namespace voxline {
 
 class g729_vocoder final : public vocoder_t {
-public:
+  public:
     static std::unique_ptr<vocoder_t> create(const codec_info& info, uint32_t pack_count);
     ~g729_vocoder() override;
 
@@ -19,7 +19,7 @@ public:
     bool decode(const uint8_t* frames, uint32_t frame_bytes, int16_t* pcm, uint32_t pcm_capacity,
                 uint32_t* pcm_bytes) override;
 
-private:
+  private:
     g729_vocoder(const codec_info& info, uint32_t pack_count);
 
     bcg729EncoderChannelContextStruct_struct* encoder_ = nullptr;

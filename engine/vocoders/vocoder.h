@@ -11,7 +11,7 @@
 namespace voxline {
 
 class vocoder_t {
-public:
+  public:
     virtual ~vocoder_t() = default;
 
     virtual uint32_t encoded_frame_size() const { return info_.encoded_frame_bytes; }
@@ -22,18 +22,18 @@ public:
 
     // Both write at most *_capacity bytes: a network payload or a stray input
     // size never runs past the caller's buffer. Both return true.
-    virtual bool encode(const int16_t* pcm, uint32_t pcm_bytes, uint8_t* out,
-                        uint32_t out_capacity, uint32_t* out_bytes) = 0;
+    virtual bool encode(const int16_t* pcm, uint32_t pcm_bytes, uint8_t* out, uint32_t out_capacity,
+                        uint32_t* out_bytes) = 0;
     virtual bool decode(const uint8_t* frames, uint32_t frame_bytes, int16_t* pcm,
                         uint32_t pcm_capacity, uint32_t* pcm_bytes) = 0;
 
     uint32_t pack_count() const { return pack_count_; }
     const codec_info& info() const { return info_; }
 
-protected:
+  protected:
     vocoder_t(const codec_info& info, uint32_t pack_count) : info_(info), pack_count_(pack_count) {}
 
-private:
+  private:
     const codec_info& info_;
     uint32_t pack_count_;
 };

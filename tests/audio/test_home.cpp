@@ -13,10 +13,11 @@ std::string make_home() {
     const char* dir = mkdtemp(pattern);
     std::string home = dir ? dir : "/tmp";
     setenv("VOXLINE_HOME", home.c_str(), 1);
-    if (dir) std::atexit([] {
-        std::error_code ignored;
-        std::filesystem::remove_all(std::getenv("VOXLINE_HOME"), ignored);
-    });
+    if (dir)
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(std::getenv("VOXLINE_HOME"), ignored);
+        });
     return home;
 }
 
@@ -25,7 +26,9 @@ const std::string g_home = make_home();
 
 }  // namespace
 
-const std::string& test_home() { return g_home; }
+const std::string& test_home() {
+    return g_home;
+}
 
 std::string read_engine_log() {
     std::ifstream in(g_home + "/vxl.log", std::ios::binary);

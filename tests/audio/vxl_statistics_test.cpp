@@ -118,11 +118,10 @@ TEST(Statistics, TextNamesEachCounterInItsPlace) {
 TEST(Statistics, LargestCountersFitTheRequiredSize) {
     reset_statistics(0);
     vxl_statistics& s = process_statistics();
-    for (std::atomic<uint32_t>* c : {&s.failed_pings, &s.ping_latency, &s.rtp_tx, &s.rtp_rx,
-                                     &s.missed_rtp, &s.jb_full, &s.bad_rx, &s.late_rtp,
-                                     &s.duplicate_rtp, &s.output_full, &s.output_reset,
-                                     &s.missed_pcm_input, &s.pcm_full_input,
-                                     &s.missed_pcm_output, &s.pcm_full_output})
+    for (std::atomic<uint32_t>* c :
+         {&s.failed_pings, &s.ping_latency, &s.rtp_tx, &s.rtp_rx, &s.missed_rtp, &s.jb_full,
+          &s.bad_rx, &s.late_rtp, &s.duplicate_rtp, &s.output_full, &s.output_reset,
+          &s.missed_pcm_input, &s.pcm_full_input, &s.missed_pcm_output, &s.pcm_full_output})
         *c = 0xFFFFFFFFu;
     char buffer[873];
     uint32_t size = sizeof buffer;
@@ -140,11 +139,12 @@ TEST(Statistics, EndOfCallSummary) {
                                  summary_case{0xFFFFF000u, 0x1000u, "Call duration=8 sec;"}}) {
         fill_distinct(c.start);
         log_call_summary(c.now);
-        const std::string expected = std::string(c.duration) +
-                                     " Failed Pings=101, Ping Latency=102; Output Full/Reset=103/104; "
-                                     "Missed PCM I/O=105/106; RTP Tx/Rx/Bad_Rx=108/109/107; PCM Full "
-                                     "I/O=113/114; JB Full=110; Missed RTP Count=115; Late RTP "
-                                     "Count=111; Duplicate RTP Count=112";
+        const std::string expected =
+            std::string(c.duration) +
+            " Failed Pings=101, Ping Latency=102; Output Full/Reset=103/104; "
+            "Missed PCM I/O=105/106; RTP Tx/Rx/Bad_Rx=108/109/107; PCM Full "
+            "I/O=113/114; JB Full=110; Missed RTP Count=115; Late RTP "
+            "Count=111; Duplicate RTP Count=112";
         EXPECT_NE(test::read_engine_log().find(expected), std::string::npos) << expected;
     }
 }

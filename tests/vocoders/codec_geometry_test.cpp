@@ -19,7 +19,7 @@ struct geometry_case {
 TEST(CodecGeometry, SizesPayloadTypesAndDurations) {
     const geometry_case cases[] = {
         // G.711 frames are 5 ms (40 samples): pack 2 carries 80 samples, 10 ms.
-        {VOCODER_G711U, 2, 0, 80, 160, 10, 0, 80},  {VOCODER_G711A, 2, 8, 80, 160, 10, 0, 80},
+        {VOCODER_G711U, 2, 0, 80, 160, 10, 0, 80},   {VOCODER_G711A, 2, 8, 80, 160, 10, 0, 80},
         {VOCODER_G711U, 4, 0, 160, 320, 20, 0, 160}, {VOCODER_G723, 1, 4, 24, 480, 30, 4, 240},
         {VOCODER_G723, 2, 4, 48, 960, 60, 4, 480},   {VOCODER_G729, 4, 18, 40, 640, 40, 0, 320},
         {VOCODER_G729, 1, 18, 10, 160, 10, 0, 80},
@@ -50,7 +50,8 @@ TEST(CodecGeometry, EncodingAFullPacketFillsExactlyThePayload) {
             uint32_t written = 0;
             EXPECT_TRUE(v->encode(pcm.data(), static_cast<uint32_t>(pcm.size() * 2), payload.data(),
                                   static_cast<uint32_t>(payload.size()), &written));
-            EXPECT_EQ(written, v->encoded_frame_size() * pack) << v->info().short_name << " " << pack;
+            EXPECT_EQ(written, v->encoded_frame_size() * pack)
+                << v->info().short_name << " " << pack;
             std::vector<int16_t> out(pcm.size() + 8);
             uint32_t decoded = 0;
             EXPECT_TRUE(v->decode(payload.data(), written, out.data(),

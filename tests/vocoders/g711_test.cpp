@@ -35,12 +35,12 @@ struct code_point {
 
 // Segment edges of the ITU-T G.711 decoder tables.
 const code_point k_expansions[] = {
-    {VOCODER_G711U, 0xFF, 0},      {VOCODER_G711U, 0x7F, 0},      {VOCODER_G711U, 0x80, 32124},
-    {VOCODER_G711U, 0x00, -32124}, {VOCODER_G711U, 0x8F, 16764},  {VOCODER_G711U, 0x90, 15996},
-    {VOCODER_G711U, 0xEF, 132},    {VOCODER_G711U, 0xF0, 120},    {VOCODER_G711U, 0xFE, 8},
-    {VOCODER_G711U, 0x7E, -8},     {VOCODER_G711A, 0xD5, 8},      {VOCODER_G711A, 0x55, -8},
-    {VOCODER_G711A, 0xDA, 248},    {VOCODER_G711A, 0xC5, 264},    {VOCODER_G711A, 0xAA, 32256},
-    {VOCODER_G711A, 0x2A, -32256}, {VOCODER_G711A, 0xA5, 16896},  {VOCODER_G711A, 0xBA, 16128},
+    {VOCODER_G711U, 0xFF, 0},      {VOCODER_G711U, 0x7F, 0},     {VOCODER_G711U, 0x80, 32124},
+    {VOCODER_G711U, 0x00, -32124}, {VOCODER_G711U, 0x8F, 16764}, {VOCODER_G711U, 0x90, 15996},
+    {VOCODER_G711U, 0xEF, 132},    {VOCODER_G711U, 0xF0, 120},   {VOCODER_G711U, 0xFE, 8},
+    {VOCODER_G711U, 0x7E, -8},     {VOCODER_G711A, 0xD5, 8},     {VOCODER_G711A, 0x55, -8},
+    {VOCODER_G711A, 0xDA, 248},    {VOCODER_G711A, 0xC5, 264},   {VOCODER_G711A, 0xAA, 32256},
+    {VOCODER_G711A, 0x2A, -32256}, {VOCODER_G711A, 0xA5, 16896}, {VOCODER_G711A, 0xBA, 16128},
 };
 
 // Encoder decisions at the same edges.
@@ -84,7 +84,8 @@ TEST(G711, EveryCodeSurvivesARoundTripAndEncodingIsMonotonic) {
             ASSERT_LE(back[i - 1], back[i]) << v->info().short_name << " at " << ramp[i];
         // Largest quantisation step is 1024 (A-law) or 1024 + bias (mu-law) at full scale.
         for (size_t i = 0; i < back.size(); ++i)
-            ASSERT_LE(std::abs(back[i] - ramp[i]), 1200) << v->info().short_name << " at " << ramp[i];
+            ASSERT_LE(std::abs(back[i] - ramp[i]), 1200)
+                << v->info().short_name << " at " << ramp[i];
     }
 }
 
@@ -95,8 +96,8 @@ TEST(G711, RepeatedSamplesEncodeLikeFreshOnes) {
         const std::vector<uint8_t> codes = encode_all(*v, pcm);
         ASSERT_EQ(codes.size(), pcm.size());
         for (size_t i = 0; i < pcm.size(); ++i)
-            EXPECT_EQ(codes[i], law == VOCODER_G711A ? g711::encode_alaw(pcm[i])
-                                                     : g711::encode_ulaw(pcm[i]))
+            EXPECT_EQ(codes[i],
+                      law == VOCODER_G711A ? g711::encode_alaw(pcm[i]) : g711::encode_ulaw(pcm[i]))
                 << i;
     }
 }

@@ -45,8 +45,9 @@ TEST(G723, DecodesMixedFrameLengths) {
         {"one 4-byte frame", k_silence_frame, 4, 1},
         {"full then silence", full_frame(0x00) + k_silence_frame, 4, 2},
         {"silence then full", k_silence_frame + full_frame(0x00), 4, 2},
-        {"six silence frames in a 24-byte payload", k_silence_frame + k_silence_frame +
-             k_silence_frame + k_silence_frame + k_silence_frame + k_silence_frame,
+        {"six silence frames in a 24-byte payload",
+         k_silence_frame + k_silence_frame + k_silence_frame + k_silence_frame + k_silence_frame +
+             k_silence_frame,
          8, 6},
         {"more frames than room", k_silence_frame + k_silence_frame + k_silence_frame, 2, 2},
         {"full frame cut short", cut(full_frame(0x00), 10), 4, 0},
@@ -84,7 +85,8 @@ TEST(G723, EncodesWhole30msFramesOnly) {
                                 encode_case{960, 2}, encode_case{1440, 3}}) {
         std::vector<uint8_t> out(100);
         uint32_t written = 0;
-        v->encode(tone.data(), c.pcm_bytes, out.data(), static_cast<uint32_t>(out.size()), &written);
+        v->encode(tone.data(), c.pcm_bytes, out.data(), static_cast<uint32_t>(out.size()),
+                  &written);
         EXPECT_EQ(written, 24 * c.frames) << c.pcm_bytes;
         for (uint32_t f = 0; f < c.frames; ++f)
             EXPECT_EQ(out[24 * f] & 0x03, 0) << "a 6.3 kbit/s frame at " << f;

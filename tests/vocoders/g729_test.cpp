@@ -16,7 +16,8 @@ TEST(G729, WholeFramesOnly) {
                               size_case{319, 10, 19, 160}, size_case{640, 40, 40, 640}}) {
         std::vector<uint8_t> out(64);
         uint32_t written = 0;
-        v->encode(tone.data(), c.pcm_bytes, out.data(), static_cast<uint32_t>(out.size()), &written);
+        v->encode(tone.data(), c.pcm_bytes, out.data(), static_cast<uint32_t>(out.size()),
+                  &written);
         EXPECT_EQ(written, c.encoded) << c.pcm_bytes;
         std::vector<int16_t> pcm(400);
         uint32_t bytes = 0;

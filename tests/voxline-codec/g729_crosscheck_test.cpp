@@ -68,7 +68,7 @@ independent_decode decode_with_libavcodec(const std::vector<uint8_t>& stream) {
 }
 
 class G729CrossCheck : public ToolTest {
-protected:
+  protected:
     void check(const std::string& wav) {
         const std::vector<int16_t> ours = round_trip("g729", wav, 2);
         ASSERT_FALSE(ours.empty());

@@ -14,7 +14,7 @@ struct run_result {
 };
 
 class ToolTest : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite();
     static void TearDownTestSuite();
     static const std::string& dir() { return s_dir; }
@@ -33,7 +33,7 @@ protected:
     // *why set when they are missing.
     static std::string speech_wav(std::string* why);
 
-private:
+  private:
     static std::string s_dir;
 };
 

@@ -35,7 +35,9 @@ TEST_F(ToolRoundTrip, EveryCodecKeepsTheEnvelope) {
     std::string error;
     ASSERT_TRUE(write_wav_file(wav, input, error)) << error;
     const codec_case cases[] = {
-        {"g711u", 0, 16000, 0.99}, {"g711a", 2, 16000, 0.99}, {"g729", 2, 2000, 0.9},
+        {"g711u", 0, 16000, 0.99},
+        {"g711a", 2, 16000, 0.99},
+        {"g729", 2, 2000, 0.9},
         // 16000 samples are 66.7 frames of 30 ms: 67 frames after padding, 34 packets of 2.
         {"g723", 2, 34 * 48, 0.9},
     };

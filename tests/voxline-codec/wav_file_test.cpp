@@ -57,14 +57,16 @@ TEST(WavFile, ReadsOnly8kMono16Bit) {
         std::vector<int16_t> samples;
         std::string error;
         EXPECT_EQ(parse_wav(c.bytes.data(), c.bytes.size(), samples, error), c.accepted) << c.name;
-        if (c.accepted) EXPECT_EQ(samples, c.samples) << c.name;
-        else EXPECT_FALSE(error.empty()) << c.name;
+        if (c.accepted)
+            EXPECT_EQ(samples, c.samples) << c.name;
+        else
+            EXPECT_FALSE(error.empty()) << c.name;
     }
 }
 
 TEST(WavFile, DataBeforeFormatIsRefused) {
-    std::vector<uint8_t> v = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                              'd', 'a', 't', 'a', 2, 0, 0, 0, 1, 0};
+    std::vector<uint8_t> v = {'R', 'I', 'F', 'F', 0,   0, 0, 0, 'W', 'A', 'V',
+                              'E', 'd', 'a', 't', 'a', 2, 0, 0, 0,   1,   0};
     std::vector<int16_t> samples;
     std::string error;
     EXPECT_FALSE(parse_wav(v.data(), v.size(), samples, error));

@@ -51,9 +51,10 @@ size_t next_payload(const vocoder_t& vocoder, const std::vector<uint8_t>& stream
 decoded_stream decode_stream(vocoder_t& vocoder, const std::vector<uint8_t>& stream) {
     decoded_stream out;
     // Room for the most frames a payload can hold (G.723.1 silence frames are 4 bytes).
-    const size_t most_frames = size_t{vocoder.pack_count()} *
-                               std::max<size_t>(1, vocoder.encoded_frame_size() /
-                                                       std::max<uint32_t>(1, vocoder.short_frame_size()));
+    const size_t most_frames =
+        size_t{vocoder.pack_count()} *
+        std::max<size_t>(
+            1, vocoder.encoded_frame_size() / std::max<uint32_t>(1, vocoder.short_frame_size()));
     std::vector<int16_t> pcm(most_frames * vocoder.decoded_frame_size() / 2);
     size_t at = 0;
     while (at < stream.size()) {

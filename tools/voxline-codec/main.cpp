@@ -47,7 +47,8 @@ int main(int argc, char** argv) {
     const std::string_view mode = argv[1];
     if (mode != "encode" && mode != "decode") return usage();
     const codec_info* codec = find_codec_by_name(argv[2]);
-    if (codec == nullptr) return fail(std::string("unknown codec '") + argv[2] + "' (g711u, g711a, g729, g723)");
+    if (codec == nullptr)
+        return fail(std::string("unknown codec '") + argv[2] + "' (g711u, g711a, g729, g723)");
     unsigned pack = (codec->code == VOCODER_G711U || codec->code == VOCODER_G711A) ? 2 : 1;
     if (argc == 7 && (std::string_view(argv[5]) != "--pack" || !parse_pack(argv[6], pack)))
         return fail("--pack takes a frame count from 1 to " + std::to_string(k_max_pack));
@@ -66,7 +67,8 @@ int main(int argc, char** argv) {
     if (!read_binary_file(argv[3], stream, error)) return fail(error);
     const decoded_stream decoded = decode_stream(*vocoder, stream);
     if (decoded.trailing_bytes != 0)
-        std::fprintf(stderr, "voxline-codec: warning: %zu trailing byte(s) do not make a whole frame\n",
+        std::fprintf(stderr,
+                     "voxline-codec: warning: %zu trailing byte(s) do not make a whole frame\n",
                      decoded.trailing_bytes);
     if (!write_wav_file(argv[4], decoded.pcm, error)) return fail(error);
     return 0;

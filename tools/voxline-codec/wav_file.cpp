@@ -13,7 +13,9 @@ constexpr uint32_t k_rate = 8000;
 constexpr uint16_t k_format_pcm = 1;
 constexpr uint16_t k_format_extensible = 0xFFFE;
 
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint16_t le16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
 uint32_t le32(const uint8_t* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
 }
@@ -93,7 +95,8 @@ bool read_binary_file(const std::string& path, std::vector<uint8_t>& bytes, std:
     bytes.clear();
     uint8_t block[65536];
     size_t n;
-    while ((n = std::fread(block, 1, sizeof block, f.get())) > 0) bytes.insert(bytes.end(), block, block + n);
+    while ((n = std::fread(block, 1, sizeof block, f.get())) > 0)
+        bytes.insert(bytes.end(), block, block + n);
     if (std::ferror(f.get())) {
         error = path + ": read error";
         return false;
