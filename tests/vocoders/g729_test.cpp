@@ -27,28 +27,5 @@ TEST(G729, WholeFramesOnly) {
     }
 }
 
-TEST(G729, ToneRoundTripFollowsTheInputEnvelope) {
-    auto enc = create_vocoder(VOCODER_G729, 2);
-    auto dec = create_vocoder(VOCODER_G729, 2);
-    // A tone that switches on and off every 200 ms.
-    std::vector<int16_t> input = test::sine(600, 9000, 16000);
-    for (size_t i = 0; i < input.size(); ++i)
-        if ((i / 1600) % 2 == 1) input[i] = 0;
-    std::vector<int16_t> out;
-    for (size_t at = 0; at + 160 <= input.size(); at += 160) {
-        uint8_t payload[20];
-        uint32_t written = 0;
-        enc->encode(input.data() + at, 320, payload, sizeof payload, &written);
-        ASSERT_EQ(written, 20u);
-        int16_t pcm[160];
-        uint32_t bytes = 0;
-        dec->decode(payload, written, pcm, sizeof pcm, &bytes);
-        ASSERT_EQ(bytes, 320u);
-        out.insert(out.end(), pcm, pcm + 160);
-    }
-    const size_t lag = test::best_lag(input, out, 240);
-    EXPECT_GT(test::envelope_correlation(input, test::advance(out, lag)), 0.9);
-}
-
 }  // namespace
 }  // namespace voxline
