@@ -9,7 +9,7 @@ import unittest
 
 sys.path.insert(0, os.path.join(os.path.dirname(__file__), "..", "..", "tools", "lab"))
 
-from dialdeck_lab import control, mgcp  # noqa: E402
+from dialdeck_lab import control, mgcp, server  # noqa: E402
 from dialdeck_lab.scrambling import UnscrambleError, unscramble_bytes, unscramble_hex  # noqa: E402
 
 
@@ -78,6 +78,18 @@ class MgcpTextTest(unittest.TestCase):
                 mgcp.parse_sdp(message.sdp)
             except mgcp.MgcpError:
                 pass
+
+
+class LogMaskTest(unittest.TestCase):
+    def test_pins_sent_in_clear_are_masked_in_the_log(self):
+        cases = [
+            ("O: Tarn/acct(123,9876), Tarn/ver(2.5.0.0)", "O: Tarn/acct(123,****), Tarn/ver(2.5.0.0)"),
+            ("O: Tarn/ACCT(,1)", "O: Tarn/ACCT(,****)"),
+            ("O: Tarn/eacct(0101AB,0101CD)", "O: Tarn/eacct(0101AB,0101CD)"),
+            ("O: D/600", "O: D/600"),
+        ]
+        for text, logged in cases:
+            self.assertEqual(server.mask_pin(text), logged)
 
 
 class ControlLineTest(unittest.TestCase):

@@ -2,6 +2,7 @@
 a TCP control port, timers, logging and clean stop on a signal."""
 
 import os
+import re
 import selectors
 import signal
 import socket
@@ -14,6 +15,12 @@ from .agent import CallAgent
 from .services import echo_reply, is_loopback, nat_reply
 
 MAX_CONTROL_LINE = 4096
+PLAIN_ACCOUNT = re.compile(r"(Tarn/acct\([^,()]*,)[^)]*\)", re.IGNORECASE)
+
+
+def mask_pin(text):
+    """A PIN sent in clear stays out of the log; the control port still has it."""
+    return PLAIN_ACCOUNT.sub(r"\1****)", text)
 MAX_CONTROL_CLIENTS = 16
 
 
@@ -108,7 +115,7 @@ class LabServer:
             data, address = self._receive(sock)
             if data is None:
                 return
-            self.log("Rx[%s:%d]: %s" % (address + (data.rstrip(b"\0").decode("latin-1"),)))
+            self.log("Rx[%s:%d]: %s" % (address + (mask_pin(data.rstrip(b"\0").decode("latin-1")),)))
             if not is_loopback(address[0]):
                 continue
             try:
