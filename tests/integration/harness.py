@@ -60,8 +60,10 @@ class Phone:
             command.append("--interactive")
         self.lines = []
         self._queue = queue.Queue()
+        # A file, not a pipe: nobody reads stderr while the phone runs.
+        self._stderr = open(os.path.join(self.home, "stderr.txt"), "w")
         self.process = subprocess.Popen(
-            command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+            command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._stderr,
             text=True, env=env)
         self._reader = threading.Thread(target=self._read, daemon=True)
         self._reader.start()
@@ -121,7 +123,7 @@ class Phone:
             if self.wait_exit(15) is None:
                 self.process.kill()
                 self.process.wait(timeout=5)
-        for stream in (self.process.stdin, self.process.stdout, self.process.stderr):
+        for stream in (self.process.stdin, self.process.stdout, self._stderr):
             try:
                 stream.close()
             except (OSError, ValueError):
@@ -129,13 +131,16 @@ class Phone:
         shutil.rmtree(self.home, ignore_errors=True)
 
     def describe(self):
-        log = os.path.join(self.home, "vxl.log")
-        tail = ""
-        if os.path.exists(log):
-            with open(log, encoding="latin-1") as handle:
-                tail = "".join(handle.readlines()[-30:])
-        return "phone %s output:\n%s\nvxl.log tail:\n%s" % (
-            self.address, "\n".join(text for _, text in self.lines), tail)
+        def tail(name, count):
+            path = os.path.join(self.home, name)
+            if not os.path.exists(path):
+                return ""
+            with open(path, encoding="latin-1") as handle:
+                return "".join(handle.readlines()[-count:])
+
+        return "phone %s output:\n%s\nstderr:\n%s\nvxl.log tail:\n%s" % (
+            self.address, "\n".join(text for _, text in self.lines), tail("stderr.txt", 20),
+            tail("vxl.log", 30))
 
 
 class EndToEndTest(unittest.TestCase):
