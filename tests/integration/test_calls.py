@@ -68,6 +68,28 @@ class CallTest(EndToEndTest):
                     phone.send("quit")
                     self.assertEqual(phone.wait_exit(), 0, phone.describe())
 
+    def test_caller_giving_up_while_the_callee_rings(self):
+        lab = self.start_lab()
+        callee = self.start_phone(["--extension", "2003"])
+        caller = self.start_phone(interactive=True)
+        for phone in (callee, caller):
+            self.expect(phone, "event ConnectedToCallAgent")
+        lab.wait_for(lambda: (self.endpoint_state(lab, callee) or {}).get("extension"))
+        caller.send("call 2003")
+        self.expect(callee, "event Ringing")
+        caller.send("hangup")
+        for phone in (caller, callee):
+            self.expect(phone, "event Disconnected 0")
+        self.assertNotIn("event Answered", callee.events())
+
+    def test_call_agent_ends_the_call(self):
+        lab = self.start_lab()
+        phone = self.start_phone(["--dial", "600"])
+        self.expect(phone, "event Answered")
+        self.assertTrue(lab.command("hangup %s" % phone.address)["ok"])
+        self.expect(phone, "event Disconnected 0")
+        self.assertEqual(lab.command("calls")["calls"][-1]["ended_by"], "lab")
+
 
 if __name__ == "__main__":
     unittest.main()
