@@ -12,6 +12,7 @@
 #include "core/log_queue.h"
 #include "core/mgcp_callbacks.h"
 #include "core/tarnwick_vxl.h"
+#include "core/tone_player.h"
 #include "core/udp_socket.h"
 #include "core/vxl_log.h"
 #include "mgcp/mgcp_endpoint.h"
@@ -263,6 +264,10 @@ void mgcp_main(CTarnwickVXL* engine, call_control* control) {
             control->last_receive_tick = tick_ms();
         }
         endpoint.run_timers();
+        if (take_tone_restart_request()) {
+            VXL_LOG(LOG_INFO, "Restarting current tone (%d)", control->current_tone);
+            play_call_progress_tone(control->current_tone);
+        }
         report_echo_delay(control);
         raise_periodic_statistics(control, now);
 

@@ -1,5 +1,7 @@
 #include "core/tone_player.h"
 
+#include <atomic>
+
 #include <voxline/voxline.h>
 
 #include "core/vxl_log.h"
@@ -7,6 +9,8 @@
 namespace voxline {
 
 namespace {
+
+std::atomic<bool> g_restart_requested{false};
 
 const char* tone_name(int tone) {
     switch (tone) {
@@ -23,6 +27,9 @@ bool start_media_tone(const char*) { return false; }
 void stop_media_tone() {}
 
 }  // namespace
+
+void request_tone_restart() { g_restart_requested.store(true); }
+bool take_tone_restart_request() { return g_restart_requested.exchange(false); }
 
 void play_call_progress_tone(int tone) {
     if (tone == VXL_TONE_DIALTONE) {
