@@ -156,3 +156,26 @@ TEST_F(CallThread, LogoffSendsGracefulRestartAndEndsTheSession) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CallThread, ASecondEngineInOneProcessDoesNotStartItsEndpoint) {
+    start(5);
+    voxline_test::recording_callback second_callback;
+    auto* second = new CTarnwickVXL();
+    ASSERT_EQ(second->ConfigureCallParameters("127.0.1.16", "", "", addr.agent.c_str(), 2727, 2427,
+                                              VXL_VOCODER_G711U, 2, 20, 60, 40, &second_callback,
+                                              0, 0, "", "", "", 0, 0, 0, 0, nullptr, nullptr),
+              VXL_S_OK);
+    ASSERT_EQ(second->LogonToCallAgent(), VXL_S_OK);
+    EXPECT_TRUE(second_callback.wait_for("Disconnected 3"));
+    EXPECT_THAT(log(), HasSubstr("]Error--Application created more than one ITarnwickVXL "
+                                 "interface in a single process"));
+    EXPECT_EQ(agent->count_received("7f000110"), 0);
+    second->Release();
+    // The first engine still owns the endpoint and keeps working.
+    ASSERT_EQ(engine->Call("5550003"), VXL_S_OK);
+    EXPECT_TRUE(agent->wait_for("D/5550003"));
+}
+
+}  // namespace
