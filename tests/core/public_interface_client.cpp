@@ -94,7 +94,8 @@ int main(int argc, char** argv) {
     check(text.str().find("]Local IP address set to [127.0.0.63]") != std::string::npos,
           "local address logged");
     check(text.str().find("]Exiting ~CTarnwickVXL") != std::string::npos, "destruction logged");
-    dlclose(library);
+    // The library stays loaded: unloading it is not part of what a client relies on.
+    (void)library;
     std::string cleanup = std::string("rm -rf ") + home;
     if (system(cleanup.c_str()) != 0) return 1;
     printf("%s\n", failures ? "public interface client: FAILED" : "public interface client: ok");
