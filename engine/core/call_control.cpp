@@ -62,7 +62,9 @@ call_control::~call_control() {
     std::fill(m_pin.begin(), m_pin.end(), '\0');
 }
 
-uint32_t call_control::add_ref() { return ++m_references; }
+uint32_t call_control::add_ref() {
+    return ++m_references;
+}
 
 uint32_t call_control::release() {
     uint32_t left = --m_references;
@@ -90,7 +92,9 @@ void call_control::set_ports(int local_mgcp_port, int remote_mgcp_port) {
     m_remote_mgcp_port = remote_mgcp_port;
 }
 
-void call_control::set_nat_info_port(int port) { m_nat_info_port = port; }
+void call_control::set_nat_info_port(int port) {
+    m_nat_info_port = port;
+}
 
 void call_control::set_caller(const char* number, const char* name) {
     copy_bounded(m_caller_number, sizeof m_caller_number, number);
@@ -182,7 +186,9 @@ void call_control::uninit_interface() {
     }
 }
 
-bool call_control::callback_usable() { return m_callback && !m_callback_released; }
+bool call_control::callback_usable() {
+    return m_callback && !m_callback_released;
+}
 
 IVXLCallback* call_control::callback_for_messages() {
     return callback_usable() ? m_callback : nullptr;

@@ -5,13 +5,13 @@
 // call thread.
 #pragma once
 
+#include <voxline/voxline.h>
+
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
-
-#include <voxline/voxline.h>
 
 namespace voxline {
 
@@ -53,7 +53,7 @@ constexpr int AUDIT_MINIMUM_TIMEOUT_S = 20;
 constexpr int AUDIT_RETRANSMIT_DELTA_S = 30;
 
 class call_control {
-public:
+  public:
     call_control(const call_control_settings& settings, CTarnwickVXL* owner,
                  IVXLCallback* callback);
     call_control(const call_control&) = delete;
@@ -147,7 +147,7 @@ public:
     // Returns the endpoint's result (0 when there was nothing to do).
     int onhook_action();
 
-private:
+  private:
     ~call_control();
     void play_tone_ourselves(int tone);
     bool callback_usable();

@@ -48,8 +48,9 @@ void deliver_queued_messages(call_control* control) {
 bool start_endpoint(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* endpoint) {
     CTarnwickVXL* expected = nullptr;
     if (!gTarnwickVXL.compare_exchange_strong(expected, engine) && expected != engine) {
-        VXL_LOG(LOG_ERROR, "Application created more than one ITarnwickVXL interface in a single "
-                           "process");
+        VXL_LOG(LOG_ERROR,
+                "Application created more than one ITarnwickVXL interface in a single "
+                "process");
         // No desktop here to show a box on; standard error is where the user looks.
         fprintf(stderr,
                 "MGCP Initialization: Internal Application Error 0001 - Application attempted to "
@@ -85,8 +86,7 @@ void raise_periodic_statistics(call_control* control, uint32_t now) {
     if (now - control->last_statistics_tick < static_cast<uint32_t>(interval)) return;
     char age[16];
     snprintf(age, sizeof age, "%u", media->statistics_age_ms());
-    control->raise_generic_event(VXL_EVENT_RTP_STATISTICS,
-                                 static_cast<int>(media->packets_sent()),
+    control->raise_generic_event(VXL_EVENT_RTP_STATISTICS, static_cast<int>(media->packets_sent()),
                                  static_cast<int>(media->packets_received()), age);
     control->last_statistics_tick = now;
 }
@@ -128,7 +128,7 @@ call_action choose_action(CTarnwickVXL* engine, call_control* control, std::stri
     return action;
 }
 
-void answer_call(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* endpoint) {
+void answer_call(call_control* control, mgcp_endpoint* endpoint) {
     rtp_streamer_t* media = control->media();
     if (media) {
         const int32_t rc = media->open_sound_devices();
@@ -162,11 +162,10 @@ void answer_call(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* end
         VXL_LOG(LOG_INFO, "Unable to send off-hook to call agent.  Disconnecting call.");
         control->handle_call_progress_event(CPE_DISCONNECTED);
     }
-    (void)engine;
 }
 
-void perform_action(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* endpoint,
-                    call_action action, const std::string& argument) {
+void perform_action(call_control* control, mgcp_endpoint* endpoint, call_action action,
+                    const std::string& argument) {
     switch (action) {
         case call_action::none:
             return;
@@ -210,7 +209,7 @@ void perform_action(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* 
             return;
         }
         case call_action::answer:
-            answer_call(engine, control, endpoint);
+            answer_call(control, endpoint);
             return;
     }
 }
@@ -283,7 +282,7 @@ void mgcp_main(CTarnwickVXL* engine, call_control* control) {
         bool logoff_requested = false, stop_requested = false;
         const call_action action =
             choose_action(engine, control, &argument, &logoff_requested, &stop_requested);
-        perform_action(engine, control, &endpoint, action, argument);
+        perform_action(control, &endpoint, action, argument);
 
         if (logoff_requested) {
             std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
@@ -310,8 +309,8 @@ void mgcp_main(CTarnwickVXL* engine, call_control* control) {
             last_keepalive_s = wall;
         }
         const int64_t keepalive_due_ms = (last_keepalive_s + KEEPALIVE_INTERVAL_S - wall) * 1000;
-        wait_for_work(engine, &endpoint, next_wait_ms(control, &endpoint, keepalive_due_ms,
-                                                      tick_ms()));
+        wait_for_work(engine, &endpoint,
+                      next_wait_ms(control, &endpoint, keepalive_due_ms, tick_ms()));
     }
 }
 

@@ -58,12 +58,16 @@ std::string generated_owner() {
     if (key.status() == registry_key::CREATED) {
         char text[16];
         snprintf(text, sizeof text, "x%08x", tick_ms());
-        if (key.write_string(OWNER_VALUE, text)) owner = text;
-        else VXL_LOG(LOG_ERROR, "Unable to create %s value", OWNER_VALUE);
+        if (key.write_string(OWNER_VALUE, text))
+            owner = text;
+        else
+            VXL_LOG(LOG_ERROR, "Unable to create %s value", OWNER_VALUE);
     } else {
         std::string stored;
-        if (key.read_string(OWNER_VALUE, &stored)) owner = stored;
-        else VXL_LOG(LOG_ERROR, "Unable to read %s value", OWNER_VALUE);
+        if (key.read_string(OWNER_VALUE, &stored))
+            owner = stored;
+        else
+            VXL_LOG(LOG_ERROR, "Unable to read %s value", OWNER_VALUE);
     }
     return owner;
 }

@@ -1,5 +1,8 @@
 // ConfigureCallParameters: banner, instance lock, override file, validation,
 // client name and a fresh call control for the next session.
+#include <errno.h>
+#include <sys/stat.h>
+
 #include <cstring>
 
 #include "core/call_control.h"
@@ -12,9 +15,6 @@
 #include "platform/cpu_features.h"
 #include "platform/engine_paths.h"
 #include "platform/media_device_checks.h"
-
-#include <errno.h>
-#include <sys/stat.h>
 
 namespace voxline {
 
@@ -29,10 +29,12 @@ constexpr int MAX_PACK_COUNT = 250;  // the RTP bad-size throttle divides 250 by
 // Media engine codec numbers, indexed by the interface's vocoder numbers.
 enum media_codec : int { MEDIA_G729 = 0, MEDIA_G723 = 1, MEDIA_G711U = 2, MEDIA_G711A = 3 };
 
-opt_text text_argument(const char* text) { return text ? opt_text(text) : std::nullopt; }
+opt_text text_argument(const char* text) {
+    return text ? opt_text(text) : std::nullopt;
+}
 
 bool marker_exists(const char* name) {
-    struct stat st{};
+    struct stat st {};
     return stat(engine_file(name).c_str(), &st) == 0;
 }
 

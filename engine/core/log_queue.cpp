@@ -20,8 +20,10 @@ void log_queue::post(int level, const char* text) {
     e.text[n] = '\0';
     e.level = level;
     e.next = -1;
-    if (m_tail >= 0) m_entries[m_tail].next = index;
-    else m_head = index;
+    if (m_tail >= 0)
+        m_entries[m_tail].next = index;
+    else
+        m_head = index;
     m_tail = index;
     ++m_pending;
 }

@@ -8,7 +8,7 @@
 namespace voxline {
 
 class log_queue {
-public:
+  public:
     static constexpr int ENTRY_COUNT = 80;
     static constexpr int TEXT_SIZE = 512;  // 511 characters and the terminator
 
@@ -36,7 +36,7 @@ public:
 
     int pending_count();
 
-private:
+  private:
     struct entry {
         int level;
         char text[TEXT_SIZE];

@@ -33,7 +33,9 @@ call_control* find_call_control(const char* function) {
     return control;
 }
 
-void dotted(uint32_t address, char* out, size_t size) { address_to_dotted(address, out, size); }
+void dotted(uint32_t address, char* out, size_t size) {
+    address_to_dotted(address, out, size);
+}
 
 }  // namespace
 
@@ -50,8 +52,8 @@ int mgcp_callbacks::VCGetCallAgentConfig(int, uint32_t* call_agent_address,
     *call_agent_port = static_cast<uint16_t>(control->remote_mgcp_port());
     char local_ip[LOCAL_IP_MAX + 1];
     detect_local_address(local_ip);
-    auto socket = std::make_shared<udp_socket>(local_ip,
-                                               static_cast<uint16_t>(control->local_mgcp_port()));
+    auto socket =
+        std::make_shared<udp_socket>(local_ip, static_cast<uint16_t>(control->local_mgcp_port()));
     if (socket->listen_socket(0) != UDP_OK) {
         VXL_LOG(LOG_ERROR, "Unable to create receiver object");
         return -1;
@@ -183,8 +185,10 @@ void mgcp_callbacks::OnNoResponse(int registration) {
 void handle_lost_call_agent(CTarnwickVXL* engine, call_control* control, bool registration) {
     std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
     VXL_LOG(LOG_ALWAYS, "No response from MGCP message.  Disconnecting call");
-    if (registration) engine->flags().roll_over = true;
-    else control->handle_call_progress_event(CPE_LINK_DOWN);
+    if (registration)
+        engine->flags().roll_over = true;
+    else
+        control->handle_call_progress_event(CPE_LINK_DOWN);
     engine->flags().logged_on = false;
     engine->flags().stop = true;
 }

@@ -9,9 +9,8 @@ class CTarnwickVXL;
 class call_control;
 
 class mgcp_callbacks final : public mgcp_call_control {
-public:
-    int VCGetCallAgentConfig(int endpoint, uint32_t* call_agent_address,
-                             uint16_t* call_agent_port,
+  public:
+    int VCGetCallAgentConfig(int endpoint, uint32_t* call_agent_address, uint16_t* call_agent_port,
                              std::shared_ptr<udp_socket>* receiver) override;
     int LiOpenRTPSession(int endpoint, mgcp_connection_request* request) override;
     int LiModifyRTPSession(int endpoint, mgcp_connection_request* request, int mode) override;

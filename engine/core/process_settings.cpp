@@ -29,8 +29,12 @@ void set_process_local_ip(const char* dotted) {
     bounded_copy(g_local_ip, sizeof g_local_ip, dotted);
 }
 
-uint8_t process_type_of_service() { return g_tos.load(); }
-void set_process_type_of_service(uint8_t tos) { g_tos.store(tos); }
+uint8_t process_type_of_service() {
+    return g_tos.load();
+}
+void set_process_type_of_service(uint8_t tos) {
+    g_tos.store(tos);
+}
 
 void process_client_name(char* out) {
     std::lock_guard<std::mutex> lock(g_lock);

@@ -43,8 +43,10 @@ CTarnwickVXL::CTarnwickVXL() {
 CTarnwickVXL::~CTarnwickVXL() {
     {
         std::lock_guard<std::recursive_mutex> lock(m_method_lock);
-        if (m_flags.logged_on) m_flags.logoff = true;
-        else m_flags.stop = true;
+        if (m_flags.logged_on)
+            m_flags.logoff = true;
+        else
+            m_flags.stop = true;
     }
     stop_call_thread();
     {
@@ -73,8 +75,8 @@ CTarnwickVXL::~CTarnwickVXL() {
 void CTarnwickVXL::stop_call_thread() {
     if (!m_thread.joinable()) return;
     auto wait_for_end = [this] {
-        const auto deadline = std::chrono::steady_clock::now() +
-                              std::chrono::milliseconds(THREAD_WAIT_MS);
+        const auto deadline =
+            std::chrono::steady_clock::now() + std::chrono::milliseconds(THREAD_WAIT_MS);
         while (m_thread_running.load()) {
             wake_call_thread();
             if (std::chrono::steady_clock::now() >= deadline) return false;
@@ -113,7 +115,9 @@ void CTarnwickVXL::release_call_control() {
     m_call_control = nullptr;
 }
 
-uint32_t CTarnwickVXL::AddRef() { return ++m_references; }
+uint32_t CTarnwickVXL::AddRef() {
+    return ++m_references;
+}
 
 uint32_t CTarnwickVXL::Release() {
     uint32_t left = --m_references;
@@ -169,10 +173,9 @@ int32_t CTarnwickVXL::ConfigureCallParameters(
         return configure(szLocalIP, szCallerIDNumber, szCallerIDName, szCallAgentIP,
                          iCallAgentMGCPPort, iLocalMGCPPort, vocoderType, iSamplesPerRtpPacket,
                          iMinimumAudioInputSampleSizeInMs, iMinimumJittterBufferSizeInMs,
-                         iMinimumJitterBufferThresholdInMs, pStatusCallback,
-                         iCallAgentMGCPXmitPort, iCallAgentNATInfoPort, szExtension, szAccount,
-                         szPin, iFlags, iMGCPAuditTimeout, iReserved1, iReserved2, szReserved1,
-                         szReserved2);
+                         iMinimumJitterBufferThresholdInMs, pStatusCallback, iCallAgentMGCPXmitPort,
+                         iCallAgentNATInfoPort, szExtension, szAccount, szPin, iFlags,
+                         iMGCPAuditTimeout, iReserved1, iReserved2, szReserved1, szReserved2);
     });
 }
 

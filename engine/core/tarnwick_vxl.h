@@ -3,12 +3,12 @@
 // thread does the work and raises the events.
 #pragma once
 
+#include <voxline/voxline.h>
+
 #include <atomic>
 #include <mutex>
 #include <string>
 #include <thread>
-
-#include <voxline/voxline.h>
 
 #include "platform/instance_lock.h"
 
@@ -33,7 +33,7 @@ struct request_flags {
 };
 
 class CTarnwickVXL final : public ITarnwickVXL {
-public:
+  public:
     CTarnwickVXL();
     ~CTarnwickVXL();
 
@@ -43,13 +43,12 @@ public:
     int32_t ConfigureCallParameters(
         const char* szLocalIP, const char* szCallerIDNumber, const char* szCallerIDName,
         const char* szCallAgentIP, int32_t iCallAgentMGCPPort, int32_t iLocalMGCPPort,
-        int32_t vocoderType, int32_t iSamplesPerRtpPacket,
-        int32_t iMinimumAudioInputSampleSizeInMs, int32_t iMinimumJittterBufferSizeInMs,
-        int32_t iMinimumJitterBufferThresholdInMs, IVXLCallback* pStatusCallback,
-        int32_t iCallAgentMGCPXmitPort, int32_t iCallAgentNATInfoPort, const char* szExtension,
-        const char* szAccount, const char* szPin, int32_t iFlags, int32_t iMGCPAuditTimeout,
-        int32_t iReserved1, int32_t iReserved2, const char* szReserved1,
-        const char* szReserved2) override;
+        int32_t vocoderType, int32_t iSamplesPerRtpPacket, int32_t iMinimumAudioInputSampleSizeInMs,
+        int32_t iMinimumJittterBufferSizeInMs, int32_t iMinimumJitterBufferThresholdInMs,
+        IVXLCallback* pStatusCallback, int32_t iCallAgentMGCPXmitPort,
+        int32_t iCallAgentNATInfoPort, const char* szExtension, const char* szAccount,
+        const char* szPin, int32_t iFlags, int32_t iMGCPAuditTimeout, int32_t iReserved1,
+        int32_t iReserved2, const char* szReserved1, const char* szReserved2) override;
     int32_t LogonToCallAgent() override;
     int32_t Call(const char* szPhoneNumber) override;
     int32_t SendDigits(const char* szDigits) override;
@@ -58,13 +57,13 @@ public:
     int32_t Answer() override;
     int32_t GetStatistics(int32_t iStatisticsType, int32_t iUnusedFlags,
                           char* szStatistics) override;
-    int32_t GenericCommand(int32_t iCommand, int32_t iParam1, int32_t iParam2,
-                           const char* szParam3, const char* szParam4, int32_t* iInOutParam1,
+    int32_t GenericCommand(int32_t iCommand, int32_t iParam1, int32_t iParam2, const char* szParam3,
+                           const char* szParam4, int32_t* iInOutParam1,
                            char* szInOutParam2) override;
 
     // --- for the call thread and the MGCP callbacks ---
     std::recursive_mutex& method_lock() { return m_method_lock; }
-    request_flags& flags() { return m_flags; }  // method lock held
+    request_flags& flags() { return m_flags; }          // method lock held
     call_control* control() { return m_call_control; }  // method lock held
     bool call_thread_running() const { return m_thread_running.load(); }
     // Pending work, taken under the method lock.
@@ -77,7 +76,7 @@ public:
     int wake_descriptor() const { return m_wake_fd; }
     void drain_wake_descriptor();
 
-private:
+  private:
     int32_t configure(const char* szLocalIP, const char* szCallerIDNumber,
                       const char* szCallerIDName, const char* szCallAgentIP,
                       int32_t iCallAgentMGCPPort, int32_t iLocalMGCPPort, int32_t vocoderType,

@@ -1,8 +1,8 @@
 #include "core/tone_player.h"
 
-#include <atomic>
-
 #include <voxline/voxline.h>
+
+#include <atomic>
 
 #include "core/vxl_log.h"
 
@@ -14,22 +14,33 @@ std::atomic<bool> g_restart_requested{false};
 
 const char* tone_name(int tone) {
     switch (tone) {
-        case VXL_TONE_ALERTING: return "alerting";
-        case VXL_TONE_BUSY: return "busy";
-        case VXL_TONE_REORDER: return "reorder";
-        case VXL_TONE_RINGING: return "ringing";
-        default: return nullptr;
+        case VXL_TONE_ALERTING:
+            return "alerting";
+        case VXL_TONE_BUSY:
+            return "busy";
+        case VXL_TONE_REORDER:
+            return "reorder";
+        case VXL_TONE_RINGING:
+            return "ringing";
+        default:
+            return nullptr;
     }
 }
 
 // The tone generator arrives with the sound pipeline; until then a start fails.
-bool start_media_tone(const char*) { return false; }
+bool start_media_tone(const char*) {
+    return false;
+}
 void stop_media_tone() {}
 
 }  // namespace
 
-void request_tone_restart() { g_restart_requested.store(true); }
-bool take_tone_restart_request() { return g_restart_requested.exchange(false); }
+void request_tone_restart() {
+    g_restart_requested.store(true);
+}
+bool take_tone_restart_request() {
+    return g_restart_requested.exchange(false);
+}
 
 void play_call_progress_tone(int tone) {
     if (tone == VXL_TONE_DIALTONE) {

@@ -12,13 +12,17 @@
 
 namespace voxline {
 
-udp_socket::udp_socket() { m_address.sin_family = AF_INET; }
+udp_socket::udp_socket() {
+    m_address.sin_family = AF_INET;
+}
 
 udp_socket::udp_socket(const char* address, uint16_t port) : udp_socket() {
     if (set_address(address, port) != 0) printf("\n\nInvalid IP address!\n\n");
 }
 
-udp_socket::~udp_socket() { close(); }
+udp_socket::~udp_socket() {
+    close();
+}
 
 int udp_socket::set_address(const char* dotted, uint16_t port) {
     uint32_t address = 0;
@@ -48,9 +52,8 @@ int udp_socket::listen_socket(int receive_buffer_size) {
         m_fd = -1;
         return code;
     }
-    if (receive_buffer_size != 0 &&
-        setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer_size, sizeof receive_buffer_size) !=
-            0) {
+    if (receive_buffer_size != 0 && setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &receive_buffer_size,
+                                               sizeof receive_buffer_size) != 0) {
         return fail(5, "setsockopt in listen_socket");
     }
     // Linux only reports ICMP port-unreachable on connected UDP sockets, so an
@@ -75,8 +78,8 @@ void udp_socket::close() {
 int udp_socket::write_socket_block(const void* data, size_t length,
                                    const sockaddr_in* destination) {
     const sockaddr_in* to = destination ? destination : &m_address;
-    ssize_t n = sendto(m_fd, data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(to),
-                       sizeof *to);
+    ssize_t n =
+        sendto(m_fd, data, length, MSG_NOSIGNAL, reinterpret_cast<const sockaddr*>(to), sizeof *to);
     if (n < 0 || static_cast<size_t>(n) != length) return fail(8, "sendto in write_socket_block");
     return UDP_OK;
 }
@@ -88,9 +91,9 @@ int udp_socket::receive(void* buffer, int* length, sockaddr_in* sender, const ch
     *length = 0;
     m_truncated = false;
     // MSG_TRUNC reports the real size, so a datagram larger than the buffer is noticed.
-    ssize_t n = recvfrom(m_fd, buffer, static_cast<size_t>(capacity > 0 ? capacity : 0),
-                         MSG_TRUNC | MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from),
-                         &from_length);
+    ssize_t n =
+        recvfrom(m_fd, buffer, static_cast<size_t>(capacity > 0 ? capacity : 0),
+                 MSG_TRUNC | MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &from_length);
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK) return fail(UDP_NOTHING_TO_READ, failure_text);
         return fail(10, failure_text);
@@ -122,9 +125,9 @@ int udp_socket::read_socket_timeout_us(void* buffer, int* length, sockaddr_in* s
 
 int udp_socket::read_socket_timeout(void* buffer, int* length, sockaddr_in* sender, int seconds,
                                     int milliseconds) {
-    return read_socket_timeout_us(buffer, length, sender,
-                                  static_cast<int64_t>(seconds) * 1000000 +
-                                      static_cast<int64_t>(milliseconds) * 1000);
+    return read_socket_timeout_us(
+        buffer, length, sender,
+        static_cast<int64_t>(seconds) * 1000000 + static_cast<int64_t>(milliseconds) * 1000);
 }
 
 int udp_socket::nread_socket_nonblock(void* buffer, int* length, sockaddr_in* sender) {

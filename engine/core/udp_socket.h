@@ -25,7 +25,7 @@ enum udp_result : int {
 };
 
 class udp_socket {
-public:
+  public:
     udp_socket();
     // An invalid dotted text prints "\n\nInvalid IP address!\n\n" and leaves the address invalid.
     udp_socket(const char* address, uint16_t port);
@@ -59,7 +59,7 @@ public:
     int last_error() const { return m_last_error; }
     const char* error_text() const { return m_error_text; }
 
-private:
+  private:
     int fail(int code, const char* text);
     int receive(void* buffer, int* length, sockaddr_in* sender, const char* failure_text);
 

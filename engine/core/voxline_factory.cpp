@@ -1,8 +1,8 @@
 // The engine's one exported entry point.
+#include <voxline/voxline.h>
+
 #include <cstring>
 #include <new>
-
-#include <voxline/voxline.h>
 
 #include "core/tarnwick_vxl.h"
 

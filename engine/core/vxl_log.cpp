@@ -49,7 +49,9 @@ log_state& state() {
 
 std::atomic<bool> g_forwarding{false};
 
-int64_t system_wall_seconds() { return static_cast<int64_t>(time(nullptr)); }
+int64_t system_wall_seconds() {
+    return static_cast<int64_t>(time(nullptr));
+}
 
 bool debug_output_enabled() {
     static const bool enabled = [] {
@@ -67,12 +69,12 @@ const char* base_name(const char* path) {
 }
 
 bool file_exists(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return stat(path.c_str(), &st) == 0;
 }
 
 void rotate_if_large(const std::string& log_path) {
-    struct stat st{};
+    struct stat st {};
     if (stat(log_path.c_str(), &st) != 0 || st.st_size < ROTATE_AT_BYTES) return;
     const std::string stem = engine_file("vxl");
     char from[4096], to[4096];
@@ -116,8 +118,12 @@ void emit_piece(int fd, const char* piece, size_t length, bool continuation, int
 
 }  // namespace
 
-void log_enable_client_forwarding() { g_forwarding.store(true); }
-bool log_client_forwarding() { return g_forwarding.load(); }
+void log_enable_client_forwarding() {
+    g_forwarding.store(true);
+}
+bool log_client_forwarding() {
+    return g_forwarding.load();
+}
 
 void vxl_log(int level, int line, const char* file, const char* format, ...) {
     log_state& s = state();
@@ -129,11 +135,13 @@ void vxl_log(int level, int line, const char* file, const char* format, ...) {
 
     const uint32_t elapsed_s = (now - s.previous_tick) / 1000;
     char elapsed[8];
-    if (elapsed_s >= 9999) snprintf(elapsed, sizeof elapsed, "++++");
-    else snprintf(elapsed, sizeof elapsed, "%04u", elapsed_s);
+    if (elapsed_s >= 9999)
+        snprintf(elapsed, sizeof elapsed, "++++");
+    else
+        snprintf(elapsed, sizeof elapsed, "%04u", elapsed_s);
 
-    const time_t wall = static_cast<time_t>(s.wall_seconds ? s.wall_seconds()
-                                                           : system_wall_seconds());
+    const time_t wall =
+        static_cast<time_t>(s.wall_seconds ? s.wall_seconds() : system_wall_seconds());
     tm local{};
     localtime_r(&wall, &local);
     char date[16], clock_text[16], date_time[40];

@@ -124,8 +124,8 @@ bool apply_override_file(const char* path, call_parameters* parameters) {
     char line[LINE_MAX_CHARS + 1];
     while (fgets(line, sizeof line, file)) {
         size_t length = strlen(line);
-        for (int i = 0; i < 2 && length > 0 && (line[length - 1] == '\r' || line[length - 1] == '\n');
-             ++i)
+        for (int i = 0;
+             i < 2 && length > 0 && (line[length - 1] == '\r' || line[length - 1] == '\n'); ++i)
             line[--length] = '\0';
         apply_line(line, parameters);
     }

@@ -32,11 +32,13 @@ std::string engine_directory() {
         dir = std::string(user_home && *user_home ? user_home : "/tmp") + "/.local/state/voxline";
     }
     while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-    struct stat st{};
+    struct stat st {};
     if (stat(dir.c_str(), &st) != 0) make_directories(dir);
     return dir;
 }
 
-std::string engine_file(const char* name) { return engine_directory() + "/" + name; }
+std::string engine_file(const char* name) {
+    return engine_directory() + "/" + name;
+}
 
 }  // namespace voxline

@@ -5,7 +5,7 @@
 namespace voxline {
 
 class instance_lock {
-public:
+  public:
     instance_lock() = default;
     ~instance_lock() { release(); }
     instance_lock(const instance_lock&) = delete;
@@ -16,7 +16,7 @@ public:
     bool held() const { return m_fd >= 0; }
     void release();
 
-private:
+  private:
     int m_fd = -1;
 };
 

@@ -39,7 +39,7 @@ std::string escape_name(const std::string& name) {
 }
 
 bool is_directory(const std::string& path) {
-    struct stat st{};
+    struct stat st {};
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
@@ -112,7 +112,8 @@ bool registry_key::read_value(const char* name, uint32_t* type, std::vector<uint
     data->clear();
     uint8_t chunk[4096];
     size_t n;
-    while (ok && (n = fread(chunk, 1, sizeof chunk, f)) > 0) data->insert(data->end(), chunk, chunk + n);
+    while (ok && (n = fread(chunk, 1, sizeof chunk, f)) > 0)
+        data->insert(data->end(), chunk, chunk + n);
     fclose(f);
     if (!ok) {
         m_last_error = ERROR_FILE_NOT_FOUND;

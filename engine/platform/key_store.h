@@ -11,7 +11,7 @@
 namespace voxline {
 
 class registry_key {
-public:
+  public:
     enum key_status : int { OPENED_EXISTING = 0, CREATED = 1, FAILED = 2 };
     enum value_type : uint32_t { TYPE_STRING = 1, TYPE_BINARY = 3, TYPE_DWORD = 4 };
     static constexpr int ERROR_INVALID_PARAMETER = 87;
@@ -32,7 +32,7 @@ public:
     int last_error() const { return m_last_error; }
     int component_count() const { return m_components; }
 
-private:
+  private:
     std::string value_file(const char* name) const;
 
     std::string m_directory;

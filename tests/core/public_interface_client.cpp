@@ -4,14 +4,13 @@
 #include <dlfcn.h>
 #include <stdlib.h>
 #include <unistd.h>
+#include <voxline/voxline.h>
 
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include <voxline/voxline.h>
 
 namespace {
 
@@ -58,7 +57,8 @@ int main(int argc, char** argv) {
         fprintf(stderr, "dlopen: %s\n", dlerror());
         return 1;
     }
-    auto create = reinterpret_cast<VoxlineCreateInstanceFn>(dlsym(library, "VoxlineCreateInstance"));
+    auto create =
+        reinterpret_cast<VoxlineCreateInstanceFn>(dlsym(library, "VoxlineCreateInstance"));
     check(create != nullptr, "the factory is exported");
     if (!create) return 1;
 
@@ -73,11 +73,11 @@ int main(int argc, char** argv) {
 
     quiet_callback callback;
     check(engine->LogonToCallAgent() == VXL_E_REQUEST_NOT_ALLOWED, "logon before configure");
-    check(engine->ConfigureCallParameters("127.0.0.63", "5551000", "Client", "127.0.0.1", 2727,
-                                          2427, VXL_VOCODER_G711U, 3, 20, 60, 40, &callback, 0, 0,
-                                          "", "", "", 0, 0, 0, 0, nullptr,
-                                          nullptr) == VXL_E_INVALIDARG,
-          "odd G.711 pack count refused");
+    check(
+        engine->ConfigureCallParameters("127.0.0.63", "5551000", "Client", "127.0.0.1", 2727, 2427,
+                                        VXL_VOCODER_G711U, 3, 20, 60, 40, &callback, 0, 0, "", "",
+                                        "", 0, 0, 0, 0, nullptr, nullptr) == VXL_E_INVALIDARG,
+        "odd G.711 pack count refused");
     check(engine->ConfigureCallParameters("127.0.0.63", "5551000", "Client", "127.0.0.1", 2727,
                                           2427, VXL_VOCODER_G711U, 2, 20, 60, 40, &callback, 0, 0,
                                           "", "", "", 0, 0, 0, 0, nullptr, nullptr) == VXL_S_OK,

@@ -27,7 +27,7 @@ addresses addresses_for(int n) {
 }
 
 class CallThread : public ::testing::Test {
-protected:
+  protected:
     void start(int n, int flags = 0) {
         log_reset_for_test();
         home.write("vxl.mux", "");  // tests in one process may hold the instance lock
@@ -41,10 +41,10 @@ protected:
         ASSERT_TRUE(agent->wait_for("Tarn/ver(2.5.0.0)"));  // the endpoint information went out
     }
     int32_t configure(int flags = 0) {
-        return engine->ConfigureCallParameters(
-            addr.phone.c_str(), "5551000", "Alice", addr.agent.c_str(), 2727, 2427,
-            VXL_VOCODER_G711U, 2, 20, 60, 40, &callback, 0, 0, "100", "987654321", "1234", flags,
-            0, 0, 0, nullptr, nullptr);
+        return engine->ConfigureCallParameters(addr.phone.c_str(), "5551000", "Alice",
+                                               addr.agent.c_str(), 2727, 2427, VXL_VOCODER_G711U, 2,
+                                               20, 60, 40, &callback, 0, 0, "100", "987654321",
+                                               "1234", flags, 0, 0, 0, nullptr, nullptr);
     }
     void TearDown() override {
         if (engine) engine->Release();  // logs off and waits for the thread
@@ -95,7 +95,8 @@ TEST_F(CallThread, HangupBeforeTheNumberIsTakenSendsNothing) {
         ASSERT_EQ(engine->Hangup(), VXL_S_OK);
     }
     ASSERT_TRUE(callback.wait_for("Disconnected 0"));
-    EXPECT_THAT(log(), HasSubstr("Hangup called before the call was initiated.  Sending disconnect"));
+    EXPECT_THAT(log(),
+                HasSubstr("Hangup called before the call was initiated.  Sending disconnect"));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(agent->received().size(), before);
 }
@@ -164,8 +165,8 @@ TEST_F(CallThread, ASecondEngineInOneProcessDoesNotStartItsEndpoint) {
     voxline_test::recording_callback second_callback;
     auto* second = new CTarnwickVXL();
     ASSERT_EQ(second->ConfigureCallParameters("127.0.1.16", "", "", addr.agent.c_str(), 2727, 2427,
-                                              VXL_VOCODER_G711U, 2, 20, 60, 40, &second_callback,
-                                              0, 0, "", "", "", 0, 0, 0, 0, nullptr, nullptr),
+                                              VXL_VOCODER_G711U, 2, 20, 60, 40, &second_callback, 0,
+                                              0, "", "", "", 0, 0, 0, 0, nullptr, nullptr),
               VXL_S_OK);
     ASSERT_EQ(second->LogonToCallAgent(), VXL_S_OK);
     EXPECT_TRUE(second_callback.wait_for("Disconnected 3"));

@@ -36,7 +36,7 @@ struct arguments {
 };
 
 class ConfigureTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         log_reset_for_test();
         set_process_local_ip("");
@@ -168,8 +168,8 @@ TEST_F(ConfigureTest, RefusalsAndTheirCodes) {
             EXPECT_THAT(log(), HasSubstr(r.line));
         }
     }
-    for (auto [vocoder, pack] : {std::pair{VXL_VOCODER_G711U, 2}, {VXL_VOCODER_G729, 250},
-                                 {VXL_VOCODER_G723, 1}}) {
+    for (auto [vocoder, pack] :
+         {std::pair{VXL_VOCODER_G711U, 2}, {VXL_VOCODER_G729, 250}, {VXL_VOCODER_G723, 1}}) {
         arguments a;
         a.vocoder = vocoder;
         a.pack = pack;
@@ -238,8 +238,8 @@ TEST_F(ConfigureTest, GeneratedOwnerPersistsAcrossProcesses) {
             CTarnwickVXL child_engine;
             voxline_test::recording_callback cb;
             int32_t rc = child_engine.ConfigureCallParameters(
-                LOCAL_IP, "", "", "127.0.0.1", 2727, 2427, VXL_VOCODER_G711U, 2, 20, 60, 40, &cb,
-                0, 0, "", "", "", 0, 0, 0, 0, nullptr, nullptr);
+                LOCAL_IP, "", "", "127.0.0.1", 2727, 2427, VXL_VOCODER_G711U, 2, 20, 60, 40, &cb, 0,
+                0, "", "", "", 0, 0, 0, 0, nullptr, nullptr);
             char name[CLIENT_NAME_MAX + 1] = {};
             process_client_name(name);
             std::string out = rc == 0 ? name : "failed";

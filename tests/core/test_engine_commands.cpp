@@ -13,7 +13,7 @@ using ::testing::HasSubstr;
 namespace {
 
 class EngineCommands : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         log_reset_for_test();
         engine = new CTarnwickVXL();
@@ -52,9 +52,11 @@ TEST_F(EngineCommands, CommandsBeforeLogonAreRefusedWithTheirLines) {
 TEST_F(EngineCommands, HangupAndAnswerWithoutACallThreadHaveNothingToDo) {
     EXPECT_EQ(engine->Hangup(), VXL_S_NOTHING_TO_DO);
     EXPECT_EQ(engine->Answer(), VXL_S_NOTHING_TO_DO);
-    EXPECT_THAT(log(), HasSubstr("]Application invoked Hangup () invoked while no call in progress."));
-    EXPECT_THAT(log(), HasSubstr(
-                           "]Application invoked Answer () while call control thread is not active."));
+    EXPECT_THAT(log(),
+                HasSubstr("]Application invoked Hangup () invoked while no call in progress."));
+    EXPECT_THAT(
+        log(),
+        HasSubstr("]Application invoked Answer () while call control thread is not active."));
 }
 
 TEST_F(EngineCommands, GenericCommandsNotImplementedAndUnknown) {
@@ -64,7 +66,8 @@ TEST_F(EngineCommands, GenericCommandsNotImplementedAndUnknown) {
         const char* line;
     };
     const expectation cases[] = {
-        {7, VXL_E_NOTIMPL, "VXL_COMMAND_SET_MINIMUM_AUDIO_OUTPUT_SAMPLE_SIZE_IN_MS not implemented"},
+        {7, VXL_E_NOTIMPL,
+         "VXL_COMMAND_SET_MINIMUM_AUDIO_OUTPUT_SAMPLE_SIZE_IN_MS not implemented"},
         {8, VXL_E_NOTIMPL,
          "VXL_COMMAND_SET_MINIMUM_AUDIO_OUTPUT_BUFFER_POOL_SIZE_IN_MS not implemented"},
         {9, VXL_E_NOTIMPL, "VXL_COMMAND_SET_MINIMUM_AUDIO_OUTPUT_QUEUE_SIZE_IN_MS not implemented"},

@@ -1,9 +1,9 @@
-#include "core/log_queue.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "core/log_queue.h"
 
 using voxline::log_queue;
 

@@ -1,5 +1,3 @@
-#include "core/vxl_log.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,6 +7,7 @@
 #include <vector>
 
 #include "core/log_queue.h"
+#include "core/vxl_log.h"
 #include "support/temp_home.h"
 
 using namespace voxline;
@@ -17,11 +16,15 @@ using voxline_test::temp_home;
 namespace {
 
 uint32_t g_fake_tick = 0;
-uint32_t fake_tick() { return g_fake_tick; }
-int64_t fake_wall() { return 1700000000; }
+uint32_t fake_tick() {
+    return g_fake_tick;
+}
+int64_t fake_wall() {
+    return 1700000000;
+}
 
 class LogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         g_fake_tick = 5000;
         log_set_clock_for_test(fake_tick, fake_wall);
@@ -99,7 +102,7 @@ TEST_F(LogTest, SeparatorOnceAndPrivateFile) {
         "\n========= Start up ==================================================";
     EXPECT_EQ(text.find(separator), 0u);
     EXPECT_EQ(text.find(separator, 1), std::string::npos);
-    struct stat st{};
+    struct stat st {};
     ASSERT_EQ(stat(home.file("vxl.log").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
 }

@@ -22,7 +22,7 @@
 namespace voxline_test {
 
 class fake_call_agent {
-public:
+  public:
     fake_call_agent(const char* address, uint16_t port) {
         m_fd = socket(AF_INET, SOCK_DGRAM, 0);
         sockaddr_in local{};
@@ -62,8 +62,8 @@ public:
         std::string text;
         {
             std::lock_guard<std::mutex> lock(m_lock);
-            text = verb + " " + std::to_string(++m_transaction) + " " + m_endpoint +
-                   " MGCP 1.0\n" + lines;
+            text = verb + " " + std::to_string(++m_transaction) + " " + m_endpoint + " MGCP 1.0\n" +
+                   lines;
         }
         send_text(text);
     }
@@ -71,7 +71,7 @@ public:
     std::atomic<bool> quiet{false};
     bool bound = false;
 
-private:
+  private:
     void send_text(const std::string& text) {
         std::lock_guard<std::mutex> lock(m_lock);
         if (!m_have_peer) return;
@@ -92,8 +92,9 @@ private:
             std::string text(buffer);
             char verb[16] = {}, endpoint[64] = {};
             unsigned transaction = 0;
-            const bool command = sscanf(buffer, "%15s %u %63s", verb, &transaction, endpoint) == 3 &&
-                                 strlen(verb) == 4;
+            const bool command =
+                sscanf(buffer, "%15s %u %63s", verb, &transaction, endpoint) == 3 &&
+                strlen(verb) == 4;
             {
                 std::lock_guard<std::mutex> lock(m_lock);
                 m_received.push_back(text);

@@ -14,13 +14,11 @@
 namespace voxline_test {
 
 class recording_callback : public IVXLCallback {
-public:
+  public:
     uint32_t AddRef() override { return ++m_refs; }
     uint32_t Release() override { return --m_refs; }
     int32_t ConnectedToCallAgent() override { return record("ConnectedToCallAgent"); }
-    int32_t CallAgentRejectedConnection() override {
-        return record("CallAgentRejectedConnection");
-    }
+    int32_t CallAgentRejectedConnection() override { return record("CallAgentRejectedConnection"); }
     int32_t CallAgentRollover(const char* ip) override {
         return record(std::string("CallAgentRollover ") + ip);
     }
@@ -71,7 +69,7 @@ public:
     std::vector<std::string> events;
     std::vector<std::string> messages;
 
-private:
+  private:
     int32_t record(std::string event) {
         std::lock_guard<std::mutex> lock(m_lock);
         events.push_back(std::move(event));

@@ -13,7 +13,7 @@
 namespace voxline_test {
 
 class temp_home {
-public:
+  public:
     temp_home() {
         char pattern[] = "/tmp/voxline-test-XXXXXX";
         m_path = mkdtemp(pattern);
@@ -37,7 +37,7 @@ public:
     }
     bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
 
-private:
+  private:
     std::string m_path;
 };
 

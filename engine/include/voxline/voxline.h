@@ -48,11 +48,11 @@ enum IVXLCallback_disconnect_reason_t : int32_t {
 
 // iStatus values of IVXLCallback::Status.
 enum IVXLCallback_status_t : int32_t {
-    VXL_STATUS_LDAP_ONE = 1,            // directory status text begins with "1"
-    VXL_STATUS_LDAP_OTHER = 2,          // directory status text begins with anything else
-    VXL_STATUS_EXTENSION_REJECTED = 3,  // the engine then logs off
-    VXL_STATUS_LDAP_TWO = 5,            // directory status text begins with "2"
-    VXL_STATUS_SOUND_DEVICE_FAILED = 6, // parameter: the media engine's result code
+    VXL_STATUS_LDAP_ONE = 1,             // directory status text begins with "1"
+    VXL_STATUS_LDAP_OTHER = 2,           // directory status text begins with anything else
+    VXL_STATUS_EXTENSION_REJECTED = 3,   // the engine then logs off
+    VXL_STATUS_LDAP_TWO = 5,             // directory status text begins with "2"
+    VXL_STATUS_SOUND_DEVICE_FAILED = 6,  // parameter: the media engine's result code
     VXL_STATUS_MEDIA_OPEN_FAILED = 7,
     VXL_STATUS_MEDIA_FAILURE_FLAGGED = 8,
 };
@@ -144,13 +144,12 @@ struct ITarnwickVXL : IVXLUnknown {
     virtual int32_t ConfigureCallParameters(
         const char* szLocalIP, const char* szCallerIDNumber, const char* szCallerIDName,
         const char* szCallAgentIP, int32_t iCallAgentMGCPPort, int32_t iLocalMGCPPort,
-        int32_t vocoderType, int32_t iSamplesPerRtpPacket,
-        int32_t iMinimumAudioInputSampleSizeInMs, int32_t iMinimumJittterBufferSizeInMs,
-        int32_t iMinimumJitterBufferThresholdInMs, IVXLCallback* pStatusCallback,
-        int32_t iCallAgentMGCPXmitPort, int32_t iCallAgentNATInfoPort, const char* szExtension,
-        const char* szAccount, const char* szPin, int32_t iFlags, int32_t iMGCPAuditTimeout,
-        int32_t iReserved1, int32_t iReserved2, const char* szReserved1,
-        const char* szReserved2) = 0;
+        int32_t vocoderType, int32_t iSamplesPerRtpPacket, int32_t iMinimumAudioInputSampleSizeInMs,
+        int32_t iMinimumJittterBufferSizeInMs, int32_t iMinimumJitterBufferThresholdInMs,
+        IVXLCallback* pStatusCallback, int32_t iCallAgentMGCPXmitPort,
+        int32_t iCallAgentNATInfoPort, const char* szExtension, const char* szAccount,
+        const char* szPin, int32_t iFlags, int32_t iMGCPAuditTimeout, int32_t iReserved1,
+        int32_t iReserved2, const char* szReserved1, const char* szReserved2) = 0;
     virtual int32_t LogonToCallAgent() = 0;
     virtual int32_t Call(const char* szPhoneNumber) = 0;
     virtual int32_t SendDigits(const char* szDigits) = 0;
