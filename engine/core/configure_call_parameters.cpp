@@ -80,25 +80,18 @@ int32_t check_vocoder(int32_t vocoder, int32_t pack_count, int* media_codec_numb
             *media_codec_number = MEDIA_G729;
             return VXL_S_OK;
         case VXL_VOCODER_G711U:
+        case VXL_VOCODER_G711A: {
+            const bool mu_law = vocoder == VXL_VOCODER_G711U;
             if (pack_count % 2 != 0) {
                 VXL_LOG(LOG_ERROR,
-                        "Odd RTP pack count (%d) not allowed when using G.711 mu-law.  Use an "
-                        "even RTP pack count",
-                        pack_count);
-                return VXL_E_INVALIDARG;
-            }
-            *media_codec_number = MEDIA_G711U;
-            return VXL_S_OK;
-        case VXL_VOCODER_G711A:
-            if (pack_count % 2 != 0) {
-                VXL_LOG(LOG_ERROR,
-                        "Odd RTP pack count (%d) not allowed when using G.711 A-law.  Use an even "
+                        "Odd RTP pack count (%d) not allowed when using G.711 %s.  Use an even "
                         "RTP pack count",
-                        pack_count);
+                        pack_count, mu_law ? "mu-law" : "A-law");
                 return VXL_E_INVALIDARG;
             }
-            *media_codec_number = MEDIA_G711A;
+            *media_codec_number = mu_law ? MEDIA_G711U : MEDIA_G711A;
             return VXL_S_OK;
+        }
         default:
             VXL_LOG(LOG_ERROR, "Unsupported vocoder (%d)", vocoder);
             return VXL_E_UNSUPPORTED_VOCODER;
