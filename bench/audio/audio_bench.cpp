@@ -1,28 +1,15 @@
 // Cost of the media containers on the 10 ms path.
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <vector>
 
 #include "audio/jitter_buffer.h"
 #include "audio/pcm_queue.h"
+// The containers log once at construction; keep that out of the user's engine directory.
+#include "support/process_temp_home.h"
 
 namespace voxline {
 namespace {
-
-// The containers log once at construction; keep that out of the user's engine directory.
-const bool g_home_set = [] {
-    char pattern[] = "/tmp/vxl-audio-bench-XXXXXX";
-    if (const char* dir = mkdtemp(pattern)) {
-        setenv("VOXLINE_HOME", dir, 1);
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(std::getenv("VOXLINE_HOME"), ignored);
-        });
-    }
-    return true;
-}();
 
 // One push of a block (argument: elements per push) and its pops, as one tick cycle.
 void pcm_queue_push_pop(benchmark::State& state) {

@@ -100,7 +100,7 @@ int32_t check_vocoder(int32_t vocoder, int32_t pack_count, int* media_codec_numb
 
 }  // namespace
 
-int32_t CTarnwickVXL::configure(
+int32_t CTarnwickVXL::ConfigureCallParameters(
     const char* szLocalIP, const char* szCallerIDNumber, const char* szCallerIDName,
     const char* szCallAgentIP, int32_t iCallAgentMGCPPort, int32_t iLocalMGCPPort,
     int32_t vocoderType, int32_t iSamplesPerRtpPacket, int32_t iMinimumAudioInputSampleSizeInMs,
@@ -109,39 +109,48 @@ int32_t CTarnwickVXL::configure(
     const char* szExtension, const char* szAccount, const char* szPin, int32_t iFlags,
     int32_t iMGCPAuditTimeout, int32_t iReserved1, int32_t iReserved2, const char* szReserved1,
     const char* szReserved2) {
-    call_parameters p;
+    try {
+        call_parameters p;
+        p.szLocalIP = text_argument(szLocalIP);
+        p.szCallerIDNumber = text_argument(szCallerIDNumber);
+        p.szCallerIDName = text_argument(szCallerIDName);
+        p.szCallAgentIP = text_argument(szCallAgentIP);
+        p.iCallAgentPort = iCallAgentMGCPPort;
+        p.iLocalMGCPPort = iLocalMGCPPort;
+        p.vocoderType = vocoderType;
+        p.iSamplesPerRtpPacket = iSamplesPerRtpPacket;
+        p.iMinimumAudioInputSampleSizeInMs = iMinimumAudioInputSampleSizeInMs;
+        p.iMinimumJitterBufferSizeInMs = iMinimumJittterBufferSizeInMs;
+        p.iMinimumJitterBufferThresholdInMs = iMinimumJitterBufferThresholdInMs;
+        p.iCallAgentMGCPXmitPort = iCallAgentMGCPXmitPort;
+        p.iCallAgentNATInfoPort = iCallAgentNATInfoPort;
+        p.szExtension = text_argument(szExtension);
+        p.szAccount = text_argument(szAccount);
+        p.szPin = text_argument(szPin);
+        p.iFlags = iFlags;
+        p.iMGCPAuditTimeout = iMGCPAuditTimeout;
+        p.iReserved1 = iReserved1;
+        p.iReserved2 = iReserved2;
+        p.szReserved1 = text_argument(szReserved1);
+        p.szReserved2 = text_argument(szReserved2);
+        return configure(p, pStatusCallback);
+    } catch (...) {
+        VXL_LOG(LOG_ERROR, "Exception encountered in ConfigureCallParameters");
+        return VXL_E_UNEXPECTED;
+    }
+}
+
+int32_t CTarnwickVXL::configure(call_parameters p, IVXLCallback* pStatusCallback) {
     {
         std::lock_guard<std::recursive_mutex> lock(m_method_lock);
         p.szProxyIP = m_has_proxy ? opt_text(m_proxy_list) : std::nullopt;
         p.iProxyPort = m_proxy_port;
         p.iSignalStrengthIntervalInMs = m_signal_strength_interval_ms;
     }
-    p.szLocalIP = text_argument(szLocalIP);
-    p.szCallerIDNumber = text_argument(szCallerIDNumber);
-    p.szCallerIDName = text_argument(szCallerIDName);
-    p.szCallAgentIP = text_argument(szCallAgentIP);
-    p.iCallAgentPort = iCallAgentMGCPPort;
-    p.iLocalMGCPPort = iLocalMGCPPort;
-    p.vocoderType = vocoderType;
-    p.iSamplesPerRtpPacket = iSamplesPerRtpPacket;
-    p.iMinimumAudioInputSampleSizeInMs = iMinimumAudioInputSampleSizeInMs;
-    p.iMinimumJitterBufferSizeInMs = iMinimumJittterBufferSizeInMs;
-    p.iMinimumJitterBufferThresholdInMs = iMinimumJitterBufferThresholdInMs;
-    p.iCallAgentMGCPXmitPort = iCallAgentMGCPXmitPort;
-    p.iCallAgentNATInfoPort = iCallAgentNATInfoPort;
-    p.szExtension = text_argument(szExtension);
-    p.szAccount = text_argument(szAccount);
-    p.szPin = text_argument(szPin);
-    p.iFlags = iFlags;
-    p.iMGCPAuditTimeout = iMGCPAuditTimeout;
-    p.iReserved1 = iReserved1;
-    p.iReserved2 = iReserved2;
-    p.szReserved1 = text_argument(szReserved1);
-    p.szReserved2 = text_argument(szReserved2);
 
-    const uint8_t type_of_service = static_cast<uint8_t>(iReserved2);
+    const uint8_t type_of_service = static_cast<uint8_t>(p.iReserved2);
     set_process_type_of_service(type_of_service);
-    if (iFlags & VXL_FLAG_FORWARD_DIAGNOSTICS) log_enable_client_forwarding();
+    if (p.iFlags & VXL_FLAG_FORWARD_DIAGNOSTICS) log_enable_client_forwarding();
 
     log_banner(type_of_service);
 

@@ -160,25 +160,6 @@ bool CTarnwickVXL::take_pending_digits(std::string* digits) {
 
 // ---------------------------------------------------------------------------
 
-int32_t CTarnwickVXL::ConfigureCallParameters(
-    const char* szLocalIP, const char* szCallerIDNumber, const char* szCallerIDName,
-    const char* szCallAgentIP, int32_t iCallAgentMGCPPort, int32_t iLocalMGCPPort,
-    int32_t vocoderType, int32_t iSamplesPerRtpPacket, int32_t iMinimumAudioInputSampleSizeInMs,
-    int32_t iMinimumJittterBufferSizeInMs, int32_t iMinimumJitterBufferThresholdInMs,
-    IVXLCallback* pStatusCallback, int32_t iCallAgentMGCPXmitPort, int32_t iCallAgentNATInfoPort,
-    const char* szExtension, const char* szAccount, const char* szPin, int32_t iFlags,
-    int32_t iMGCPAuditTimeout, int32_t iReserved1, int32_t iReserved2, const char* szReserved1,
-    const char* szReserved2) {
-    return guarded("Exception encountered in ConfigureCallParameters", [&] {
-        return configure(szLocalIP, szCallerIDNumber, szCallerIDName, szCallAgentIP,
-                         iCallAgentMGCPPort, iLocalMGCPPort, vocoderType, iSamplesPerRtpPacket,
-                         iMinimumAudioInputSampleSizeInMs, iMinimumJittterBufferSizeInMs,
-                         iMinimumJitterBufferThresholdInMs, pStatusCallback, iCallAgentMGCPXmitPort,
-                         iCallAgentNATInfoPort, szExtension, szAccount, szPin, iFlags,
-                         iMGCPAuditTimeout, iReserved1, iReserved2, szReserved1, szReserved2);
-    });
-}
-
 int32_t CTarnwickVXL::LogonToCallAgent() {
     return guarded("Exception encountered in LogonToCallAgent", [&] {
         std::lock_guard<std::recursive_mutex> lock(m_method_lock);

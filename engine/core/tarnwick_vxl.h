@@ -10,6 +10,7 @@
 #include <string>
 #include <thread>
 
+#include "core/call_parameters.h"
 #include "platform/instance_lock.h"
 
 namespace voxline {
@@ -77,16 +78,8 @@ class CTarnwickVXL final : public ITarnwickVXL {
     void drain_wake_descriptor();
 
   private:
-    int32_t configure(const char* szLocalIP, const char* szCallerIDNumber,
-                      const char* szCallerIDName, const char* szCallAgentIP,
-                      int32_t iCallAgentMGCPPort, int32_t iLocalMGCPPort, int32_t vocoderType,
-                      int32_t iSamplesPerRtpPacket, int32_t iMinimumAudioInputSampleSizeInMs,
-                      int32_t iMinimumJittterBufferSizeInMs,
-                      int32_t iMinimumJitterBufferThresholdInMs, IVXLCallback* pStatusCallback,
-                      int32_t iCallAgentMGCPXmitPort, int32_t iCallAgentNATInfoPort,
-                      const char* szExtension, const char* szAccount, const char* szPin,
-                      int32_t iFlags, int32_t iMGCPAuditTimeout, int32_t iReserved1,
-                      int32_t iReserved2, const char* szReserved1, const char* szReserved2);
+    // The configuration itself, once the arguments are one record.
+    int32_t configure(call_parameters parameters, IVXLCallback* callback);
     int32_t call(const char* number);
     int32_t send_digits(const char* digits);
     void stop_call_thread();

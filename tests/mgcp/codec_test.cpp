@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "core/udp_socket.h"
+#include "mgcp_test_support.h"
 #include "mgcp/mgcp_builders.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_events.h"
@@ -13,11 +14,7 @@
 namespace voxline {
 namespace {
 
-uint32_t ip(const char* dotted) {
-    uint32_t address = 0;
-    dotted_to_address(dotted, &address);
-    return address;
-}
+using test::ip;
 
 constexpr char HEADER[] = "RQNT 1234 aaln/0 MGCP 1.0\r\n";
 

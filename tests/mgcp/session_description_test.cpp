@@ -6,16 +6,13 @@
 #include <string>
 
 #include "core/udp_socket.h"
+#include "mgcp_test_support.h"
 #include "mgcp/mgcp_text.h"
 
 namespace voxline {
 namespace {
 
-uint32_t ip(const char* dotted) {
-    uint32_t address = 0;
-    dotted_to_address(dotted, &address);
-    return address;
-}
+using test::ip;
 
 TEST(session_description, reading_cases) {
     struct {

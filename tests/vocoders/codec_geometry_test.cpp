@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+// The codecs log only on failure; that stays out of the user's engine directory.
+#include "support/process_temp_home.h"
 #include "vocoders/vocoder.h"
 
 namespace voxline {
