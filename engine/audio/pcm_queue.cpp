@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

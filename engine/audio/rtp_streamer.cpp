@@ -1,10 +1,10 @@
 #include "audio/rtp_streamer.h"
 
 #include "audio/vxl_statistics.h"
-#include "core/local_address.h"
-#include "core/process_settings.h"
-#include "core/udp_socket.h"
-#include "core/vxl_log.h"
+#include "util/local_address.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 #include "platform/clock.h"
 
 namespace voxline {

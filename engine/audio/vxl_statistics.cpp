@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 namespace {

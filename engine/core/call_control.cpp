@@ -8,10 +8,10 @@
 #include <cstring>
 
 #include "audio/rtp_streamer.h"
-#include "core/account_scrambler.h"
+#include "util/account_scrambler.h"
 #include "core/tarnwick_vxl.h"
 #include "core/tone_player.h"
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

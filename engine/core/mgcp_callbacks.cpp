@@ -9,11 +9,11 @@
 
 #include "audio/rtp_streamer.h"
 #include "core/call_control.h"
-#include "core/local_address.h"
-#include "core/process_settings.h"
+#include "util/local_address.h"
+#include "util/process_settings.h"
 #include "core/tarnwick_vxl.h"
-#include "core/udp_socket.h"
-#include "core/vxl_log.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 #include "mgcp/mgcp_message.h"
 #include "mgcp/mgcp_tables.h"
 

@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "core/call_control.h"
-#include "core/log_queue.h"
+#include "util/log_queue.h"
 #include "core/statistics_text.h"
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

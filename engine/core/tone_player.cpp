@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

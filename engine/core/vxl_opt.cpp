@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "core/call_parameters.h"
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

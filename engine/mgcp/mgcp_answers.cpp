@@ -1,9 +1,9 @@
 // How the endpoint answers each command of the call agent.
 #include <cstring>
 
-#include "core/process_settings.h"
-#include "core/udp_socket.h"
-#include "core/vxl_log.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 #include "mgcp/mgcp_builders.h"
 #include "mgcp/mgcp_endpoint.h"
 

@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "core/process_settings.h"
-#include "core/udp_socket.h"
-#include "core/vxl_log.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 #include "platform/clock.h"
 
 namespace voxline {

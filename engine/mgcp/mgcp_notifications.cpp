@@ -2,7 +2,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 #include "mgcp/mgcp_builders.h"
 #include "mgcp/mgcp_endpoint.h"
 #include "mgcp/mgcp_events.h"

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "core/udp_socket.h"
-#include "core/vxl_log.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_text.h"
 

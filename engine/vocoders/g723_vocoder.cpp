@@ -8,7 +8,7 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 }
 
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 #include "vocoders/g723_framing.h"
 
 namespace voxline {

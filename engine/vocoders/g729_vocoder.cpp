@@ -5,7 +5,7 @@ extern "C" {
 #include <bcg729/encoder.h>
 }
 
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 namespace {

@@ -1,6 +1,6 @@
 #include "vocoders/vocoder.h"
 
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 #include "vocoders/g711_vocoder.h"
 #include "vocoders/g723_vocoder.h"
 #include "vocoders/g729_vocoder.h"

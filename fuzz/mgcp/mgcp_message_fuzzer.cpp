@@ -10,8 +10,8 @@
 #include <cstring>
 #include <memory>
 
-#include "core/process_settings.h"
-#include "core/udp_socket.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_endpoint.h"
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/process_settings.h"
-#include "core/udp_socket.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
 #include "mgcp/mgcp_call_control.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_endpoint.h"

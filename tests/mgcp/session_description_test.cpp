@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/udp_socket.h"
+#include "util/udp_socket.h"
 #include "mgcp_test_support.h"
 #include "mgcp/mgcp_text.h"
 

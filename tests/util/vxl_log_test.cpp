@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "core/log_queue.h"
-#include "core/vxl_log.h"
+#include "util/log_queue.h"
+#include "util/vxl_log.h"
 #include "support/temp_home.h"
 
 using namespace voxline;
@@ -70,7 +70,7 @@ TEST_F(LogTest, HeaderLayoutElapsedSecondsAndErrorPrefix) {
     EXPECT_EQ(m[1], "00000");
     EXPECT_EQ(m[2], "0000");
     EXPECT_EQ(m[3].str().size(), 12u);
-    EXPECT_EQ(m[3], "test_vxl_log");  // cut to its first 12 characters
+    EXPECT_EQ(m[3], "vxl_log_test");  // cut to its first 12 characters
     EXPECT_EQ(m[5], "first 1");
     EXPECT_EQ(l[0].find(']'), 56u);  // 57 characters up to the bracket, 59 with "\r\n"
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "core/tarnwick_vxl.h"
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 #include "support/fake_call_agent.h"
 #include "support/recording_callback.h"
 #include "support/temp_home.h"

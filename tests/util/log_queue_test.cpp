@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "core/log_queue.h"
+#include "util/log_queue.h"
 
 using voxline::log_queue;
 

@@ -1,4 +1,4 @@
-#include "core/log_queue.h"
+#include "util/log_queue.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,7 +14,7 @@
 #include <mutex>
 #include <string>
 
-#include "core/log_queue.h"
+#include "util/log_queue.h"
 #include "platform/clock.h"
 #include "platform/engine_paths.h"
 

@@ -1,4 +1,4 @@
-#include "core/udp_socket.h"
+#include "util/udp_socket.h"
 
 #include <arpa/inet.h>
 #include <errno.h>

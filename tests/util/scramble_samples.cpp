@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "core/account_scrambler.h"
+#include "util/account_scrambler.h"
 
 int main(int argc, char** argv)
 {

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "core/call_control.h"
-#include "core/process_settings.h"
+#include "util/process_settings.h"
 #include "core/tarnwick_vxl.h"
-#include "core/udp_socket.h"
-#include "core/vxl_log.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 #include "platform/key_store.h"
 #include "support/recording_callback.h"
 #include "support/temp_home.h"

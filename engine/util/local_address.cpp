@@ -1,4 +1,4 @@
-#include "core/local_address.h"
+#include "util/local_address.h"
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -8,9 +8,9 @@
 
 #include <cstring>
 
-#include "core/process_settings.h"
-#include "core/udp_socket.h"
-#include "core/vxl_log.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

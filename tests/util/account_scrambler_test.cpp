@@ -1,4 +1,4 @@
-#include "core/account_scrambler.h"
+#include "util/account_scrambler.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "core/udp_socket.h"
+#include "util/udp_socket.h"
 
 using namespace voxline;
 

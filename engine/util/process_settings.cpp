@@ -1,4 +1,4 @@
-#include "core/process_settings.h"
+#include "util/process_settings.h"
 
 #include <atomic>
 #include <cstring>

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/tarnwick_vxl.h"
-#include "core/vxl_log.h"
+#include "util/vxl_log.h"
 #include "support/temp_home.h"
 
 using namespace voxline;
