@@ -1,11 +1,11 @@
 #include "audio/rtp_streamer.h"
 
 #include "audio/vxl_statistics.h"
+#include "platform/clock.h"
 #include "util/local_address.h"
 #include "util/process_settings.h"
 #include "util/udp_socket.h"
 #include "util/vxl_log.h"
-#include "platform/clock.h"
 
 namespace voxline {
 

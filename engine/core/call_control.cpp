@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "audio/rtp_streamer.h"
-#include "util/account_scrambler.h"
 #include "core/tarnwick_vxl.h"
 #include "core/tone_player.h"
+#include "util/account_scrambler.h"
 #include "util/vxl_log.h"
 
 namespace voxline {

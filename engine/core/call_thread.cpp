@@ -9,14 +9,14 @@
 
 #include "audio/rtp_streamer.h"
 #include "core/call_control.h"
-#include "util/log_queue.h"
 #include "core/mgcp_callbacks.h"
 #include "core/tarnwick_vxl.h"
 #include "core/tone_player.h"
-#include "util/udp_socket.h"
-#include "util/vxl_log.h"
 #include "mgcp/mgcp_endpoint.h"
 #include "platform/clock.h"
+#include "util/log_queue.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

@@ -7,12 +7,12 @@
 #include <cstring>
 #include <string>
 
+#include "platform/clock.h"
+#include "platform/key_store.h"
 #include "util/local_address.h"
 #include "util/process_settings.h"
 #include "util/udp_socket.h"
 #include "util/vxl_log.h"
-#include "platform/clock.h"
-#include "platform/key_store.h"
 
 namespace voxline {
 

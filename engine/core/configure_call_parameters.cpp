@@ -8,13 +8,13 @@
 #include "core/call_control.h"
 #include "core/call_parameters.h"
 #include "core/client_name.h"
-#include "util/process_settings.h"
 #include "core/tarnwick_vxl.h"
-#include "util/udp_socket.h"
-#include "util/vxl_log.h"
 #include "platform/cpu_features.h"
 #include "platform/engine_paths.h"
 #include "platform/media_device_checks.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

@@ -9,13 +9,13 @@
 
 #include "audio/rtp_streamer.h"
 #include "core/call_control.h"
-#include "util/local_address.h"
-#include "util/process_settings.h"
 #include "core/tarnwick_vxl.h"
-#include "util/udp_socket.h"
-#include "util/vxl_log.h"
 #include "mgcp/mgcp_message.h"
 #include "mgcp/mgcp_tables.h"
+#include "util/local_address.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "core/call_control.h"
-#include "util/log_queue.h"
 #include "core/statistics_text.h"
+#include "util/log_queue.h"
 #include "util/vxl_log.h"
 
 namespace voxline {

@@ -1,11 +1,11 @@
 // How the endpoint answers each command of the call agent.
 #include <cstring>
 
+#include "mgcp/mgcp_builders.h"
+#include "mgcp/mgcp_endpoint.h"
 #include "util/process_settings.h"
 #include "util/udp_socket.h"
 #include "util/vxl_log.h"
-#include "mgcp/mgcp_builders.h"
-#include "mgcp/mgcp_endpoint.h"
 
 namespace voxline {
 

@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/clock.h"
 #include "util/process_settings.h"
 #include "util/udp_socket.h"
 #include "util/vxl_log.h"
-#include "platform/clock.h"
 
 namespace voxline {
 

@@ -2,10 +2,10 @@
 #include <cstring>
 #include <string>
 
-#include "util/vxl_log.h"
 #include "mgcp/mgcp_builders.h"
 #include "mgcp/mgcp_endpoint.h"
 #include "mgcp/mgcp_events.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

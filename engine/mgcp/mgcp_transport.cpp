@@ -7,10 +7,10 @@
 #include <cstring>
 #include <string_view>
 
-#include "util/udp_socket.h"
-#include "util/vxl_log.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_text.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 
 namespace voxline {
 

@@ -18,9 +18,8 @@ constexpr uint8_t escape = 255;
 // The classic linear congruential generator, one state per thread, seeded
 // with the tick count on first use.
 class lcg_random {
-public:
-    int next()
-    {
+  public:
+    int next() {
         if (!m_seeded) {
             m_state = tick_ms();
             m_seeded = true;
@@ -29,21 +28,19 @@ public:
         return static_cast<int>((m_state >> 16) & 0x7FFF);
     }
 
-private:
+  private:
     uint32_t m_state = 0;
     bool m_seeded = false;
 };
 
 thread_local lcg_random random_source;
 
-uint8_t mask_header_byte(uint8_t value, size_t field)
-{
+uint8_t mask_header_byte(uint8_t value, size_t field) {
     return static_cast<uint8_t>(static_cast<uint8_t>(value + header_add_mask[field]) ^
                                 header_xor_mask[field]);
 }
 
-void write_header_field(uint8_t* out, uint8_t masked, uint8_t tag)
-{
+void write_header_field(uint8_t* out, uint8_t masked, uint8_t tag) {
     if (masked == 0) {
         out[0] = escape;
         out[1] = 1;
@@ -58,8 +55,7 @@ void write_header_field(uint8_t* out, uint8_t masked, uint8_t tag)
 
 }  // namespace
 
-bool scramble(const uint8_t* text, size_t length, uint8_t* output, size_t* capacity)
-{
+bool scramble(const uint8_t* text, size_t length, uint8_t* output, size_t* capacity) {
     if (capacity == nullptr || (text == nullptr && length != 0)) {
         return false;
     }
@@ -97,8 +93,8 @@ bool scramble(const uint8_t* text, size_t length, uint8_t* output, size_t* capac
         uint8_t plain = i == 0   ? static_cast<uint8_t>(length >> 8)
                         : i == 1 ? static_cast<uint8_t>(length)
                                  : text[i - 2];
-        uint8_t c = static_cast<uint8_t>(key[i % key.size()] ^
-                                         static_cast<uint8_t>(s1 + plain) ^ s2);
+        uint8_t c =
+            static_cast<uint8_t>(key[i % key.size()] ^ static_cast<uint8_t>(s1 + plain) ^ s2);
         if (c == 0 || c == escape) {
             cells.push_back(escape);
             cells.push_back(c == 0 ? 1 : escape);
@@ -148,8 +144,7 @@ bool scramble(const uint8_t* text, size_t length, uint8_t* output, size_t* capac
     return true;
 }
 
-std::optional<std::string> scramble_account(std::string_view text)
-{
+std::optional<std::string> scramble_account(std::string_view text) {
     const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
     size_t capacity = 0;
     scramble(bytes, text.size(), nullptr, &capacity);

@@ -26,7 +26,9 @@ inline constexpr std::array<uint8_t, 5> header_xor_mask = {0xA6, 0x1D, 0xF3, 0x4
 }  // namespace scramble_key_material
 
 // Capacity that a size query answers for a text of `length` bytes.
-constexpr size_t scramble_capacity_for(size_t length) { return 2 * length + 82; }
+constexpr size_t scramble_capacity_for(size_t length) {
+    return 2 * length + 82;
+}
 
 // Longest text whose length still fits the two length cells.
 constexpr size_t scramble_max_length = 0xFFFF;

@@ -14,9 +14,9 @@
 #include <mutex>
 #include <string>
 
-#include "util/log_queue.h"
 #include "platform/clock.h"
 #include "platform/engine_paths.h"
+#include "util/log_queue.h"
 
 namespace voxline {
 

@@ -10,10 +10,10 @@
 #include <cstring>
 #include <memory>
 
-#include "util/process_settings.h"
-#include "util/udp_socket.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_endpoint.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
 
 namespace voxline {
 namespace {

@@ -6,8 +6,7 @@
 
 #include "options.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
-{
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<std::string> args(1);
     for (size_t i = 0; i < size; ++i) {
         if (data[i] == 0) {

@@ -7,10 +7,10 @@
 #include <thread>
 
 #include "core/tarnwick_vxl.h"
-#include "util/vxl_log.h"
 #include "support/fake_call_agent.h"
 #include "support/recording_callback.h"
 #include "support/temp_home.h"
+#include "util/vxl_log.h"
 
 using namespace voxline;
 using ::testing::HasSubstr;

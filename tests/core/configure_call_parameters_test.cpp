@@ -6,13 +6,13 @@
 #include <string>
 
 #include "core/call_control.h"
-#include "util/process_settings.h"
 #include "core/tarnwick_vxl.h"
-#include "util/udp_socket.h"
-#include "util/vxl_log.h"
 #include "platform/key_store.h"
 #include "support/recording_callback.h"
 #include "support/temp_home.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
+#include "util/vxl_log.h"
 
 using namespace voxline;
 using ::testing::HasSubstr;

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "core/tarnwick_vxl.h"
-#include "util/vxl_log.h"
 #include "support/temp_home.h"
+#include "util/vxl_log.h"
 
 using namespace voxline;
 using ::testing::HasSubstr;

@@ -18,8 +18,7 @@
 
 namespace {
 
-void record(const std::string& line)
-{
+void record(const std::string& line) {
     const char* path = std::getenv("FAKE_ENGINE_LOG");
     if (path == nullptr) {
         return;
@@ -31,12 +30,11 @@ void record(const std::string& line)
 }
 
 class fake_engine final : public ITarnwickVXL {
-public:
+  public:
     fake_engine() : m_worker([this] { work(); }) {}
 
     uint32_t AddRef() override { return ++m_references; }
-    uint32_t Release() override
-    {
+    uint32_t Release() override {
         uint32_t left = --m_references;
         if (left == 0) {
             record("Release");
@@ -57,8 +55,7 @@ public:
                                     int32_t, int32_t, IVXLCallback* callback, int32_t, int32_t,
                                     const char* szExtension, const char* szAccount, const char*,
                                     int32_t flags, int32_t, int32_t, int32_t qos, const char*,
-                                    const char*) override
-    {
+                                    const char*) override {
         char line[512];
         std::snprintf(line, sizeof(line),
                       "ConfigureCallParameters ip=%s agent=%s port=%d local=%d vocoder=%d "
@@ -73,8 +70,7 @@ public:
         return 0;
     }
 
-    int32_t LogonToCallAgent() override
-    {
+    int32_t LogonToCallAgent() override {
         record("LogonToCallAgent");
         later(50, [this] { m_callback->ConnectedToCallAgent(); });
         if (const char* ring = std::getenv("FAKE_RING_AFTER_MS")) {
@@ -83,8 +79,7 @@ public:
         return 0;
     }
 
-    int32_t Call(const char* number) override
-    {
+    int32_t Call(const char* number) override {
         record(std::string("Call ") + number);
         if (std::strspn(number, "0123456789") != std::strlen(number)) {
             return VXL_E_INVALID_NUMBER;
@@ -96,50 +91,44 @@ public:
         return 0;
     }
 
-    int32_t SendDigits(const char* digits) override
-    {
+    int32_t SendDigits(const char* digits) override {
         record(std::string("SendDigits ") + digits);
         return 0;
     }
 
-    int32_t Hangup() override
-    {
+    int32_t Hangup() override {
         record("Hangup");
         later(10, [this] { m_callback->Disconnected(VXL_DISCONNECT_NORMAL); });
         return 0;
     }
 
-    int32_t LogoffFromCallAgent(int32_t) override
-    {
+    int32_t LogoffFromCallAgent(int32_t) override {
         record("LogoffFromCallAgent");
         later(10, [this] { m_callback->Disconnected(VXL_DISCONNECT_CALL_AGENT); });
         return 0;
     }
 
-    int32_t Answer() override
-    {
+    int32_t Answer() override {
         record("Answer");
         later(10, [this] { m_callback->Answered(); });
         return 0;
     }
 
-    int32_t GetStatistics(int32_t, int32_t, char* text) override
-    {
+    int32_t GetStatistics(int32_t, int32_t, char* text) override {
         record("GetStatistics");
-        std::snprintf(text, VOXLINE_STATISTICS_BUFFER_SIZE, "Packets sent: 0\r\nPackets received: 0\r\n");
+        std::snprintf(text, VOXLINE_STATISTICS_BUFFER_SIZE,
+                      "Packets sent: 0\r\nPackets received: 0\r\n");
         return 0;
     }
 
     int32_t GenericCommand(int32_t command, int32_t param, int32_t, const char*, const char*,
-                           int32_t*, char*) override
-    {
+                           int32_t*, char*) override {
         record("GenericCommand " + std::to_string(command) + " " + std::to_string(param));
         return 0;
     }
 
-private:
-    void later(int delay_ms, std::function<void()> action)
-    {
+  private:
+    void later(int delay_ms, std::function<void()> action) {
         auto due = std::chrono::steady_clock::now() + std::chrono::milliseconds(delay_ms);
         {
             std::lock_guard<std::mutex> guard(m_lock);
@@ -150,8 +139,7 @@ private:
         m_wake.notify_all();
     }
 
-    void work()
-    {
+    void work() {
         std::unique_lock<std::mutex> guard(m_lock);
         while (!m_stop) {
             if (m_jobs.empty()) {
@@ -183,8 +171,7 @@ private:
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) int32_t VoxlineCreateInstance(
-    const char* name, ITarnwickVXL** engine)
-{
+    const char* name, ITarnwickVXL** engine) {
     if (engine == nullptr) {
         return VXL_E_POINTER;
     }

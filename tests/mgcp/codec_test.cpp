@@ -5,11 +5,11 @@
 #include <cstring>
 #include <functional>
 
-#include "util/udp_socket.h"
-#include "mgcp_test_support.h"
 #include "mgcp/mgcp_builders.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_events.h"
+#include "mgcp_test_support.h"
+#include "util/udp_socket.h"
 
 namespace voxline {
 namespace {

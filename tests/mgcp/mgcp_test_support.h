@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "util/process_settings.h"
-#include "util/udp_socket.h"
 #include "mgcp/mgcp_call_control.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_endpoint.h"
+#include "util/process_settings.h"
+#include "util/udp_socket.h"
 
 namespace voxline::test {
 

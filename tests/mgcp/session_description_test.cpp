@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "util/udp_socket.h"
-#include "mgcp_test_support.h"
 #include "mgcp/mgcp_text.h"
+#include "mgcp_test_support.h"
+#include "util/udp_socket.h"
 
 namespace voxline {
 namespace {

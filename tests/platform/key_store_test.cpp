@@ -1,7 +1,8 @@
+#include "platform/key_store.h"
+
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "platform/key_store.h"
 #include "support/temp_home.h"
 
 using voxline::registry_key;

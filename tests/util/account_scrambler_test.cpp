@@ -19,8 +19,7 @@ struct decoded {
 };
 
 // An independent reading of the layout, as the call agent does it.
-decoded unscramble(const std::vector<uint8_t>& data)
-{
+decoded unscramble(const std::vector<uint8_t>& data) {
     decoded d;
     if (data.size() < 12 || data[0] != 1 || data[1] != 1) {
         return d;
@@ -38,7 +37,8 @@ decoded unscramble(const std::vector<uint8_t>& data)
             }
             masked = value;
         }
-        fields[f] = static_cast<uint8_t>((masked ^ km::header_xor_mask[f]) - km::header_add_mask[f]);
+        fields[f] =
+            static_cast<uint8_t>((masked ^ km::header_xor_mask[f]) - km::header_add_mask[f]);
     }
     uint8_t s1 = fields[0], s2 = fields[1], s3 = fields[2];
     d.ring_size = static_cast<size_t>((fields[3] ^ s2) << 8 | (fields[4] ^ s1));
@@ -74,11 +74,10 @@ decoded unscramble(const std::vector<uint8_t>& data)
     return d;
 }
 
-std::vector<uint8_t> scramble_bytes(const std::string& text)
-{
+std::vector<uint8_t> scramble_bytes(const std::string& text) {
     size_t capacity = 0;
-    EXPECT_FALSE(scramble(reinterpret_cast<const uint8_t*>(text.data()), text.size(), nullptr,
-                          &capacity));
+    EXPECT_FALSE(
+        scramble(reinterpret_cast<const uint8_t*>(text.data()), text.size(), nullptr, &capacity));
     std::vector<uint8_t> out(capacity);
     EXPECT_TRUE(scramble(reinterpret_cast<const uint8_t*>(text.data()), text.size(), out.data(),
                          &capacity));
@@ -86,8 +85,7 @@ std::vector<uint8_t> scramble_bytes(const std::string& text)
     return out;
 }
 
-TEST(AccountScrambler, SizeQueryAnswersTwiceTheLengthPlus82AndFails)
-{
+TEST(AccountScrambler, SizeQueryAnswersTwiceTheLengthPlus82AndFails) {
     const uint8_t text[] = "12345";
     uint8_t buffer[100];
     for (size_t length : {0u, 5u}) {
@@ -103,8 +101,7 @@ TEST(AccountScrambler, SizeQueryAnswersTwiceTheLengthPlus82AndFails)
     EXPECT_EQ(too_small, 92u);
 }
 
-TEST(AccountScrambler, RoundTripsAndSizesFollowTheEscapeCount)
-{
+TEST(AccountScrambler, RoundTripsAndSizesFollowTheEscapeCount) {
     std::string all_bytes;
     for (int b = 0; b < 256; ++b) {
         all_bytes.push_back(static_cast<char>(b));
@@ -128,8 +125,7 @@ TEST(AccountScrambler, RoundTripsAndSizesFollowTheEscapeCount)
     }
 }
 
-TEST(AccountScrambler, TenCharacterAccountWithoutEscapesGivesSixtyHexCharacters)
-{
+TEST(AccountScrambler, TenCharacterAccountWithoutEscapesGivesSixtyHexCharacters) {
     // Escapes are random; most scramblings of ten characters have none.
     std::set<size_t> lengths;
     for (int round = 0; round < 200; ++round) {
@@ -144,16 +140,14 @@ TEST(AccountScrambler, TenCharacterAccountWithoutEscapesGivesSixtyHexCharacters)
     }
 }
 
-TEST(AccountScrambler, TwoScramblingsOfOnePinDiffer)
-{
+TEST(AccountScrambler, TwoScramblingsOfOnePinDiffer) {
     auto first = scramble_account("1234");
     auto second = scramble_account("1234");
     ASSERT_TRUE(first && second);
     EXPECT_NE(*first, *second);
 }
 
-TEST(AccountScrambler, RefusesTextsWhoseLengthDoesNotFitTwoCells)
-{
+TEST(AccountScrambler, RefusesTextsWhoseLengthDoesNotFitTwoCells) {
     std::string huge(scramble_max_length + 1, 'x');
     EXPECT_FALSE(scramble_account(huge).has_value());
     EXPECT_TRUE(scramble_account(std::string(1000, 'x')).has_value());

@@ -1,9 +1,9 @@
+#include "util/log_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#include "util/log_queue.h"
 
 using voxline::log_queue;
 

@@ -5,8 +5,7 @@
 
 #include "util/account_scrambler.h"
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     int status = 0;
     for (int i = 1; i < argc; ++i) {
         for (int round = 0; round < 3; ++round) {

@@ -1,11 +1,11 @@
+#include "util/udp_socket.h"
+
 #include <arpa/inet.h>
 #include <errno.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstring>
-
-#include "util/udp_socket.h"
 
 using namespace voxline;
 

@@ -1,3 +1,5 @@
+#include "util/vxl_log.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -6,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "util/log_queue.h"
-#include "util/vxl_log.h"
 #include "support/temp_home.h"
+#include "util/log_queue.h"
 
 using namespace voxline;
 using voxline_test::temp_home;

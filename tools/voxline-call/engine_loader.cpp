@@ -13,8 +13,7 @@ namespace {
 
 constexpr const char* library_name = "libvoxline.so";
 
-std::string executable_directory()
-{
+std::string executable_directory() {
     char path[PATH_MAX];
     ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
     if (length <= 0) {
@@ -27,8 +26,7 @@ std::string executable_directory()
 
 }  // namespace
 
-loaded_engine load_engine()
-{
+loaded_engine load_engine() {
     loaded_engine engine;
     std::vector<std::string> candidates;
     if (const char* explicit_file = std::getenv("VOXLINE_ENGINE");

@@ -2,9 +2,9 @@
 // program, then the library path.
 #pragma once
 
-#include <string>
-
 #include <voxline/voxline.h>
+
+#include <string>
 
 namespace voxline_call {
 

@@ -9,11 +9,12 @@ namespace voxline_call {
 
 namespace {
 
-std::string text_or_empty(const char* text) { return text ? std::string(text) : std::string(); }
+std::string text_or_empty(const char* text) {
+    return text ? std::string(text) : std::string();
+}
 
 // Diagnostic lines may carry line breaks; the output is one line per entry.
-std::string one_line(const char* text)
-{
+std::string one_line(const char* text) {
     std::string line = text_or_empty(text);
     for (char& c : line) {
         if (c == '\n' || c == '\r') {
@@ -28,15 +29,13 @@ std::string one_line(const char* text)
 
 }  // namespace
 
-event_sink::event_sink(output& out, bool verbose) : m_out(out), m_verbose(verbose)
-{
+event_sink::event_sink(output& out, bool verbose) : m_out(out), m_verbose(verbose) {
     if (pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         m_pipe[0] = m_pipe[1] = -1;
     }
 }
 
-event_sink::~event_sink()
-{
+event_sink::~event_sink() {
     for (int fd : m_pipe) {
         if (fd >= 0) {
             close(fd);
@@ -44,8 +43,7 @@ event_sink::~event_sink()
     }
 }
 
-bool event_sink::take(phone_event& event)
-{
+bool event_sink::take(phone_event& event) {
     std::lock_guard<std::mutex> guard(m_lock);
     if (m_events.empty()) {
         char drain[64];
@@ -58,8 +56,7 @@ bool event_sink::take(phone_event& event)
     return true;
 }
 
-void event_sink::post(phone_event::kind_t kind, int32_t value, const std::string& line)
-{
+void event_sink::post(phone_event::kind_t kind, int32_t value, const std::string& line) {
     // Queued before it is printed: whoever reads the line may act on it
     // (a signal, say) and the main loop must already know about the event.
     {
@@ -73,61 +70,57 @@ void event_sink::post(phone_event::kind_t kind, int32_t value, const std::string
 }
 
 // The sink lives as long as the phone; the count only satisfies the interface.
-uint32_t event_sink::AddRef() { return ++m_references; }
-uint32_t event_sink::Release() { return --m_references; }
+uint32_t event_sink::AddRef() {
+    return ++m_references;
+}
+uint32_t event_sink::Release() {
+    return --m_references;
+}
 
-int32_t event_sink::ConnectedToCallAgent()
-{
+int32_t event_sink::ConnectedToCallAgent() {
     post(phone_event::connected, 0, "event ConnectedToCallAgent");
     return 0;
 }
 
-int32_t event_sink::CallAgentRejectedConnection()
-{
+int32_t event_sink::CallAgentRejectedConnection() {
     post(phone_event::rejected, 0, "event CallAgentRejectedConnection");
     return 0;
 }
 
-int32_t event_sink::CallAgentRollover(const char* szCallAgentIP)
-{
+int32_t event_sink::CallAgentRollover(const char* szCallAgentIP) {
     post(phone_event::rollover, 0, "event CallAgentRollover " + text_or_empty(szCallAgentIP));
     return 0;
 }
 
-int32_t event_sink::PlayTone(int32_t eTone)
-{
+int32_t event_sink::PlayTone(int32_t eTone) {
     post(phone_event::tone, eTone, "event PlayTone " + std::to_string(eTone));
     return 0;  // nothing to play through: a headless phone stays silent
 }
 
-int32_t event_sink::Ringing(const char* szCallerNumber)
-{
+int32_t event_sink::Ringing(const char* szCallerNumber) {
     std::string number = one_line(szCallerNumber);
     post(phone_event::ringing, 0, number.empty() ? "event Ringing" : "event Ringing " + number);
     return 0;
 }
 
-int32_t event_sink::Answered()
-{
+int32_t event_sink::Answered() {
     post(phone_event::answered, 0, "event Answered");
     return 0;
 }
 
-int32_t event_sink::Disconnected(int32_t iReason)
-{
+int32_t event_sink::Disconnected(int32_t iReason) {
     post(phone_event::disconnected, iReason, "event Disconnected " + std::to_string(iReason));
     return 0;
 }
 
-int32_t event_sink::Status(int32_t iStatus, int32_t iStatusParameter)
-{
+int32_t event_sink::Status(int32_t iStatus, int32_t iStatusParameter) {
     post(phone_event::status, iStatus,
          "event Status " + std::to_string(iStatus) + " " + std::to_string(iStatusParameter));
     return 0;
 }
 
-int32_t event_sink::MessagePrint(int32_t iMessageType, int32_t, const char*, const char* szMessage)
-{
+int32_t event_sink::MessagePrint(int32_t iMessageType, int32_t, const char*,
+                                 const char* szMessage) {
     if (m_verbose) {
         m_out.line("log " + std::to_string(iMessageType) + " " + one_line(szMessage));
     }
@@ -135,8 +128,7 @@ int32_t event_sink::MessagePrint(int32_t iMessageType, int32_t, const char*, con
 }
 
 int32_t event_sink::GenericEvent(int32_t iEvent, int32_t iParam1, int32_t iParam2,
-                                 const char* szParam3, const char* szParam4, int32_t*, char**)
-{
+                                 const char* szParam3, const char* szParam4, int32_t*, char**) {
     std::string line = "event GenericEvent " + std::to_string(iEvent) + " " +
                        std::to_string(iParam1) + " " + std::to_string(iParam2);
     for (const char* text : {szParam3, szParam4}) {

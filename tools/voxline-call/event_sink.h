@@ -3,12 +3,12 @@
 // while the engine holds its method lock.
 #pragma once
 
+#include <voxline/voxline.h>
+
 #include <atomic>
 #include <deque>
 #include <mutex>
 #include <string>
-
-#include <voxline/voxline.h>
 
 #include "output.h"
 
@@ -30,7 +30,7 @@ struct phone_event {
 };
 
 class event_sink final : public IVXLCallback {
-public:
+  public:
     event_sink(output& out, bool verbose);
     ~event_sink();
     event_sink(const event_sink&) = delete;
@@ -55,7 +55,7 @@ public:
     int32_t GenericEvent(int32_t iEvent, int32_t iParam1, int32_t iParam2, const char* szParam3,
                          const char* szParam4, int32_t* iOutParam1, char** szOutParam2) override;
 
-private:
+  private:
     void post(phone_event::kind_t kind, int32_t value, const std::string& line);
 
     output& m_out;

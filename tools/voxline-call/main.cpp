@@ -21,8 +21,7 @@ namespace {
 volatile bool stop_requested = false;
 int signal_pipe[2] = {-1, -1};
 
-void on_signal(int)
-{
+void on_signal(int) {
     stop_requested = true;
     char wake = 1;
     [[maybe_unused]] ssize_t n = write(signal_pipe[1], &wake, 1);
@@ -30,24 +29,23 @@ void on_signal(int)
 
 }  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     using namespace voxline_call;
     std::vector<std::string> args(argv + 1, argv + argc);
     phone_options options;
     std::string error;
     switch (parse_options(args, options, error)) {
-    case parse_result::help:
-        std::fputs(usage_text(), stdout);
-        return exit_ok;
-    case parse_result::version:
-        std::printf("voxline-call %s\n", VOXLINE_CALL_VERSION);
-        return exit_ok;
-    case parse_result::bad:
-        std::fprintf(stderr, "voxline-call: %s\nTry 'voxline-call --help'.\n", error.c_str());
-        return exit_bad_options;
-    case parse_result::run:
-        break;
+        case parse_result::help:
+            std::fputs(usage_text(), stdout);
+            return exit_ok;
+        case parse_result::version:
+            std::printf("voxline-call %s\n", VOXLINE_CALL_VERSION);
+            return exit_ok;
+        case parse_result::bad:
+            std::fprintf(stderr, "voxline-call: %s\nTry 'voxline-call --help'.\n", error.c_str());
+            return exit_bad_options;
+        case parse_result::run:
+            break;
     }
 
     loaded_engine library = load_engine();

@@ -10,8 +10,7 @@ namespace voxline_call {
 
 namespace {
 
-bool parse_int(const std::string& text, int64_t low, int64_t high, int32_t& out)
-{
+bool parse_int(const std::string& text, int64_t low, int64_t high, int32_t& out) {
     int64_t value = 0;
     const char* first = text.data();
     const char* last = first + text.size();
@@ -28,23 +27,20 @@ bool parse_int(const std::string& text, int64_t low, int64_t high, int32_t& out)
     return true;
 }
 
-bool parse_seconds(const std::string& text, double& out)
-{
+bool parse_seconds(const std::string& text, double& out) {
     if (text.empty()) {
         return false;
     }
     char* end = nullptr;
     double value = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0 ||
-        value > 86400) {
+    if (end != text.c_str() + text.size() || !std::isfinite(value) || value < 0 || value > 86400) {
         return false;
     }
     out = value;
     return true;
 }
 
-bool parse_codec(const std::string& text, int32_t& out)
-{
+bool parse_codec(const std::string& text, int32_t& out) {
     static const std::map<std::string, int32_t> codecs = {
         {"g723", 0}, {"g729", 1}, {"g711u", 2}, {"g711a", 3}};
     auto it = codecs.find(text);
@@ -56,15 +52,14 @@ bool parse_codec(const std::string& text, int32_t& out)
 }
 
 struct option_rule {
-    bool takes_value;      // a value is required
-    bool optional_value;   // --name[=value]
+    bool takes_value;     // a value is required
+    bool optional_value;  // --name[=value]
     std::function<bool(phone_options&, const std::string&)> apply;
-    const char* expects;   // for the error text
+    const char* expects;  // for the error text
 };
 
 template <typename T>
-auto int_into(T phone_options::*member, int64_t low, int64_t high)
-{
+auto int_into(T phone_options::*member, int64_t low, int64_t high) {
     return [=](phone_options& o, const std::string& v) {
         int32_t value = 0;
         if (!parse_int(v, low, high, value)) {
@@ -75,16 +70,14 @@ auto int_into(T phone_options::*member, int64_t low, int64_t high)
     };
 }
 
-auto text_into(std::string phone_options::*member)
-{
+auto text_into(std::string phone_options::*member) {
     return [=](phone_options& o, const std::string& v) {
         o.*member = v;
         return true;
     };
 }
 
-auto seconds_into(std::optional<double> phone_options::*member)
-{
+auto seconds_into(std::optional<double> phone_options::*member) {
     return [=](phone_options& o, const std::string& v) {
         double value = 0;
         if (!parse_seconds(v, value)) {
@@ -95,8 +88,7 @@ auto seconds_into(std::optional<double> phone_options::*member)
     };
 }
 
-const std::map<std::string, option_rule>& rules()
-{
+const std::map<std::string, option_rule>& rules() {
     constexpr int64_t int_max = 0x7FFFFFFF;
     static const std::map<std::string, option_rule> table = {
         {"call-agent", {true, false, text_into(&phone_options::call_agent), "address list"}},
@@ -187,8 +179,7 @@ const std::map<std::string, option_rule>& rules()
 }  // namespace
 
 parse_result parse_options(const std::vector<std::string>& args, phone_options& options,
-                           std::string& error)
-{
+                           std::string& error) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg == "--help" || arg == "-h") {
@@ -237,8 +228,7 @@ parse_result parse_options(const std::vector<std::string>& args, phone_options& 
     return parse_result::run;
 }
 
-const char* usage_text()
-{
+const char* usage_text() {
     return R"(Usage: voxline-call --call-agent LIST [options]
 
 A headless phone on the Voxline engine. Every engine event is printed as one

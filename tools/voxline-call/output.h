@@ -9,16 +9,15 @@
 namespace voxline_call {
 
 class output {
-public:
-    void line(const std::string& text)
-    {
+  public:
+    void line(const std::string& text) {
         std::lock_guard<std::mutex> guard(m_lock);
         std::fputs(text.c_str(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
     }
 
-private:
+  private:
     std::mutex m_lock;
 };
 

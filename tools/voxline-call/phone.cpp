@@ -13,14 +13,12 @@ namespace voxline_call {
 
 namespace {
 
-double now_s()
-{
+double now_s() {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
 }
 
-std::string hex_code(int32_t result)
-{
+std::string hex_code(int32_t result) {
     char text[16];
     std::snprintf(text, sizeof(text), "0x%08X", static_cast<uint32_t>(result));
     return text;
@@ -31,12 +29,9 @@ constexpr double logoff_grace_s = 8.0;
 }  // namespace
 
 phone::phone(ITarnwickVXL* engine, const phone_options& options, output& out)
-    : m_engine(engine), m_options(options), m_out(out), m_sink(out, options.verbose)
-{
-}
+    : m_engine(engine), m_options(options), m_out(out), m_sink(out, options.verbose) {}
 
-bool phone::command(const std::string& name, int32_t result, bool typed)
-{
+bool phone::command(const std::string& name, int32_t result, bool typed) {
     // Success codes (0, and 1 "nothing to do") are not refusals.
     if (result >= 0) {
         if (typed) {
@@ -53,22 +48,21 @@ bool phone::command(const std::string& name, int32_t result, bool typed)
     return false;
 }
 
-void phone::finish(int status)
-{
+void phone::finish(int status) {
     if (!m_done) {
         m_done = true;
         m_status = status;
     }
 }
 
-bool phone::start()
-{
+bool phone::start() {
     const phone_options& o = m_options;
     int32_t in_out = 0;
     char text[VOXLINE_STATISTICS_BUFFER_SIZE] = {};
     if (o.proxy) {
-        command("GenericCommand", m_engine->GenericCommand(VXL_COMMAND_SET_PROXY, o.proxy_port, 0,
-                                                           o.proxy->c_str(), "", &in_out, text),
+        command("GenericCommand",
+                m_engine->GenericCommand(VXL_COMMAND_SET_PROXY, o.proxy_port, 0, o.proxy->c_str(),
+                                         "", &in_out, text),
                 false);
     }
     if (o.stats_interval_ms && !m_done) {
@@ -83,10 +77,9 @@ bool phone::start()
     int32_t flags = o.flags | (o.verbose ? VXL_FLAG_FORWARD_DIAGNOSTICS : 0);
     int32_t result = m_engine->ConfigureCallParameters(
         o.local_ip.c_str(), o.caller_id_number.c_str(), o.caller_id_name.c_str(),
-        o.call_agent.c_str(), o.call_agent_port, o.local_mgcp_port, o.vocoder, o.pack,
-        o.input_ms, o.jitter_size_ms, o.jitter_threshold_ms, &m_sink, 0, o.nat_port,
-        o.extension.c_str(), o.account.c_str(), o.pin.c_str(), flags, o.audit_timeout_s, 0, o.qos,
-        nullptr, nullptr);
+        o.call_agent.c_str(), o.call_agent_port, o.local_mgcp_port, o.vocoder, o.pack, o.input_ms,
+        o.jitter_size_ms, o.jitter_threshold_ms, &m_sink, 0, o.nat_port, o.extension.c_str(),
+        o.account.c_str(), o.pin.c_str(), flags, o.audit_timeout_s, 0, o.qos, nullptr, nullptr);
     if (!command("ConfigureCallParameters", result, false) ||
         !command("LogonToCallAgent", m_engine->LogonToCallAgent(), false)) {
         return false;
@@ -98,8 +91,7 @@ bool phone::start()
     return !m_done;
 }
 
-void phone::dial(const std::string& number, bool typed)
-{
+void phone::dial(const std::string& number, bool typed) {
     if (!command("call", m_engine->Call(number.c_str()), typed)) {
         return;
     }
@@ -114,8 +106,7 @@ void phone::dial(const std::string& number, bool typed)
     }
 }
 
-void phone::logoff(bool typed)
-{
+void phone::logoff(bool typed) {
     if (command("logoff", m_engine->LogoffFromCallAgent(0), typed)) {
         m_logoff_requested = true;
         // A call agent that never confirms must not keep the phone running.
@@ -123,45 +114,43 @@ void phone::logoff(bool typed)
     }
 }
 
-void phone::on_event(const phone_event& event)
-{
+void phone::on_event(const phone_event& event) {
     switch (event.kind) {
-    case phone_event::connected:
-        m_logged_on = true;
-        if (m_options.logoff_after_s) {
-            schedule("logoff", *m_options.logoff_after_s, [this] { logoff(false); });
-        }
-        break;
-    case phone_event::ringing:
-        if (m_options.auto_answer_s) {
-            schedule("answer", *m_options.auto_answer_s,
-                     [this] { command("answer", m_engine->Answer(), false); });
-        }
-        break;
-    case phone_event::answered:
-        if (m_options.digits && !m_digits_sent) {
-            m_digits_sent = true;
-            command("digits", m_engine->SendDigits(m_options.digits->c_str()), false);
-        }
-        break;
-    case phone_event::disconnected:
-        cancel("answer");
-        cancel("hangup");
-        if (m_options.exit_on_disconnect) {
-            finish(exit_ok);
-        } else if (event.value != VXL_DISCONNECT_NORMAL) {
-            // The session with the call agent is over.
-            m_logged_on = false;
-            finish(m_logoff_requested ? exit_ok : exit_session_lost);
-        }
-        break;
-    default:
-        break;
+        case phone_event::connected:
+            m_logged_on = true;
+            if (m_options.logoff_after_s) {
+                schedule("logoff", *m_options.logoff_after_s, [this] { logoff(false); });
+            }
+            break;
+        case phone_event::ringing:
+            if (m_options.auto_answer_s) {
+                schedule("answer", *m_options.auto_answer_s,
+                         [this] { command("answer", m_engine->Answer(), false); });
+            }
+            break;
+        case phone_event::answered:
+            if (m_options.digits && !m_digits_sent) {
+                m_digits_sent = true;
+                command("digits", m_engine->SendDigits(m_options.digits->c_str()), false);
+            }
+            break;
+        case phone_event::disconnected:
+            cancel("answer");
+            cancel("hangup");
+            if (m_options.exit_on_disconnect) {
+                finish(exit_ok);
+            } else if (event.value != VXL_DISCONNECT_NORMAL) {
+                // The session with the call agent is over.
+                m_logged_on = false;
+                finish(m_logoff_requested ? exit_ok : exit_session_lost);
+            }
+            break;
+        default:
+            break;
     }
 }
 
-void phone::print_statistics()
-{
+void phone::print_statistics() {
     char text[VOXLINE_STATISTICS_BUFFER_SIZE] = {};
     int32_t result = m_engine->GetStatistics(0, 0, text);
     text[sizeof(text) - 1] = '\0';
@@ -176,8 +165,7 @@ void phone::print_statistics()
     command("stats", result, true);
 }
 
-void phone::on_input_line(const std::string& raw)
-{
+void phone::on_input_line(const std::string& raw) {
     std::istringstream words(raw);
     std::string verb;
     words >> verb;
@@ -206,8 +194,7 @@ void phone::on_input_line(const std::string& raw)
     }
 }
 
-bool phone::read_input()
-{
+bool phone::read_input() {
     char buffer[512];
     ssize_t count = read(STDIN_FILENO, buffer, sizeof(buffer));
     if (count <= 0) {
@@ -230,19 +217,16 @@ bool phone::read_input()
     return true;
 }
 
-void phone::schedule(const std::string& name, double delay_s, std::function<void()> action)
-{
+void phone::schedule(const std::string& name, double delay_s, std::function<void()> action) {
     cancel(name);
     m_timers.push_back({now_s() + delay_s, name, std::move(action)});
 }
 
-void phone::cancel(const std::string& name)
-{
+void phone::cancel(const std::string& name) {
     std::erase_if(m_timers, [&](const timer& t) { return t.name == name; });
 }
 
-void phone::run_due_timers()
-{
+void phone::run_due_timers() {
     double now = now_s();
     for (size_t i = 0; i < m_timers.size() && !m_done;) {
         if (m_timers[i].due <= now) {
@@ -256,8 +240,7 @@ void phone::run_due_timers()
     }
 }
 
-int phone::poll_timeout_ms() const
-{
+int phone::poll_timeout_ms() const {
     if (m_timers.empty()) {
         return 1000;
     }
@@ -269,14 +252,14 @@ int phone::poll_timeout_ms() const
     return static_cast<int>(std::clamp(wait, 0.0, 1000.0));
 }
 
-int phone::run(const volatile bool& stop_requested, int signal_fd)
-{
+int phone::run(const volatile bool& stop_requested, int signal_fd) {
     if (!start()) {
         return m_status;
     }
     bool stopping = false;
     while (!m_done) {
-        pollfd fds[3] = {{m_sink.wake_fd(), POLLIN, 0}, {signal_fd, POLLIN, 0},
+        pollfd fds[3] = {{m_sink.wake_fd(), POLLIN, 0},
+                         {signal_fd, POLLIN, 0},
                          {m_options.interactive && m_input_open ? STDIN_FILENO : -1, POLLIN, 0}};
         int ready = poll(fds, 3, stopping ? 100 : poll_timeout_ms());
         if (ready > 0 && (fds[1].revents & POLLIN)) {

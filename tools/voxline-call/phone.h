@@ -2,12 +2,12 @@
 // actions of the command line or of standard input and reacts to events.
 #pragma once
 
+#include <voxline/voxline.h>
+
 #include <functional>
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <voxline/voxline.h>
 
 #include "event_sink.h"
 #include "options.h"
@@ -18,13 +18,13 @@ namespace voxline_call {
 enum exit_status { exit_ok = 0, exit_refused = 1, exit_bad_options = 2, exit_session_lost = 3 };
 
 class phone {
-public:
+  public:
     phone(ITarnwickVXL* engine, const phone_options& options, output& out);
 
     // Runs until the session ends, quit, or a signal; returns the exit status.
     int run(const volatile bool& stop_requested, int signal_fd);
 
-private:
+  private:
     struct timer {
         double due;
         std::string name;
