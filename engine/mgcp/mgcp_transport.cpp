@@ -28,6 +28,10 @@ void log_datagram(const char* direction, const sockaddr_in& peer, const char* te
             ntohs(peer.sin_port), shown);
 }
 
+uint64_t sender_key(const sockaddr_in& sender) {
+    return (static_cast<uint64_t>(sender.sin_addr.s_addr) << 16) | sender.sin_port;
+}
+
 }  // namespace
 
 void mask_secrets_for_log(const char* text, char* out, size_t out_size) {
@@ -161,9 +165,33 @@ void mgcp_transport::expire_responses(int64_t now) {
         m_responses.pop_front();
 }
 
+bool mgcp_transport::from_call_agent(const sockaddr_in& sender) const {
+    return sender.sin_addr.s_addr == m_destination.sin_addr.s_addr &&
+           sender.sin_port == m_destination.sin_port;
+}
+
 mgcp_transport::received mgcp_transport::receive(const char* data, size_t length,
                                                  const sockaddr_in& sender) {
     received result;
+    int held_back = 0;
+    char more[32];
+    // Any host that reaches the port could otherwise ring the phone, end the
+    // call or redirect its audio.
+    if (!from_call_agent(sender)) {
+        if (m_unexpected_reports.admit(sender_key(sender), &held_back)) {
+            char dotted[16];
+            address_to_dotted(sender.sin_addr.s_addr, dotted, sizeof dotted);
+            VXL_LOG(LOG_INFO, "MGCP datagram from unexpected sender %s:%d dropped%s", dotted,
+                    ntohs(sender.sin_port), more_since_text(held_back, more, sizeof more));
+        }
+        return result;
+    }
+    if (length > MGCP_TEXT_SIZE) {
+        if (m_oversize_reports.admit(sender_key(sender), &held_back))
+            VXL_LOG(LOG_INFO, "Rx datagram longer than %d bytes dropped%s", MGCP_TEXT_SIZE,
+                    more_since_text(held_back, more, sizeof more));
+        return result;
+    }
     char text[MGCP_TEXT_SIZE + 1];
     size_t n = length < MGCP_TEXT_SIZE ? length : MGCP_TEXT_SIZE;
     memcpy(text, data, n);

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "mgcp/mgcp_message.h"
+#include "util/rate_limit.h"
 
 namespace voxline {
 
@@ -27,6 +28,9 @@ constexpr int64_t MGCP_RESPONSE_CACHE_MS = 6000;
 // Responses kept at most, so a flood of commands cannot grow the cache
 // without bound; far above what one call agent sends within 6 s.
 constexpr size_t MGCP_RESPONSE_CACHE_LIMIT = 256;
+// A dropped datagram is reported once per sender in this window, so a flood
+// cannot fill the log.
+constexpr int64_t MGCP_DROP_REPORT_WINDOW_MS = 10000;
 
 enum mgcp_transport_result : int {
     MGCP_TRANSPORT_OK = 0,
@@ -70,6 +74,9 @@ class mgcp_transport {
         std::unique_ptr<mgcp_message> response;
         std::unique_ptr<mgcp_message> answered_command;
     };
+    // Only the call agent's address (the one commands go to) is heard;
+    // anything else, and anything longer than MGCP_TEXT_SIZE, is dropped
+    // unanswered.
     received receive(const char* data, size_t length, const sockaddr_in& sender);
 
     // Retransmission pass; each command given up after its tenth
@@ -92,6 +99,7 @@ class mgcp_transport {
     void back_off();
     void clamp_timeout();
     void expire_responses(int64_t now);
+    bool from_call_agent(const sockaddr_in& sender) const;
 
     mgcp_clock m_clock;
     bool m_open = false;
@@ -104,6 +112,8 @@ class mgcp_transport {
     int64_t m_deviation = 0;                               // x4
     int64_t m_timeout = MGCP_TIMEOUT_MIN_MS;
     uint32_t m_retransmissions = 0;
+    rate_limit m_unexpected_reports{MGCP_DROP_REPORT_WINDOW_MS, m_clock};
+    rate_limit m_oversize_reports{MGCP_DROP_REPORT_WINDOW_MS, m_clock};
 };
 
 // The text as it may be logged: the PIN of Tarn/acct and Tarn/eacct is

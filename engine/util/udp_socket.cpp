@@ -27,12 +27,15 @@ udp_socket::~udp_socket() {
 int udp_socket::set_address(const char* dotted, uint16_t port) {
     uint32_t address = 0;
     if (!dotted_to_address(dotted, &address)) {
+        // INADDR_NONE alone would not do: Linux binds to 255.255.255.255.
         m_address.sin_addr.s_addr = INADDR_NONE;
+        m_address_valid = false;
         return -1;
     }
     m_address.sin_family = AF_INET;
     m_address.sin_port = htons(port);
     m_address.sin_addr.s_addr = address;
+    m_address_valid = true;
     return 0;
 }
 
@@ -46,7 +49,10 @@ int udp_socket::listen_socket(int receive_buffer_size) {
     close();
     m_fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (m_fd < 0) return fail(3, "socket in listen_socket");
-    if (bind(m_fd, reinterpret_cast<const sockaddr*>(&m_address), sizeof m_address) != 0) {
+    const bool bound = m_address_valid && bind(m_fd, reinterpret_cast<const sockaddr*>(&m_address),
+                                               sizeof m_address) == 0;
+    if (!bound) {
+        if (!m_address_valid) errno = EADDRNOTAVAIL;
         int code = fail(4, "bind in listen_socket");
         ::close(m_fd);
         m_fd = -1;

@@ -33,7 +33,8 @@ class udp_socket {
     udp_socket(const udp_socket&) = delete;
     udp_socket& operator=(const udp_socket&) = delete;
 
-    // 0, or -1 for an invalid text.
+    // 0, or -1 for an invalid text; the address then stays invalid until set
+    // again, and binding to it fails.
     int set_address(const char* dotted, uint16_t port);
     const sockaddr_in& address() const { return m_address; }
 
@@ -65,6 +66,7 @@ class udp_socket {
 
     int m_fd = -1;
     sockaddr_in m_address{};
+    bool m_address_valid = true;  // until a text cannot be read
     int m_last_error = 0;
     bool m_truncated = false;
     const char* m_error_text = "no error information available.";

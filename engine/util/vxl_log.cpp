@@ -25,6 +25,9 @@ namespace {
 constexpr int ENTRY_MAX = 1023;
 constexpr int MAX_NESTING = 5;
 constexpr long ROTATE_AT_BYTES = 250000;
+// While running the file may grow ten times larger before it is rotated, so
+// a flood cannot fill the disk: five files of this size at most.
+constexpr long ROTATE_RUNNING_AT_BYTES = 10 * ROTATE_AT_BYTES;
 constexpr int ROTATED_COPIES = 4;
 constexpr int CONTINUATION_INDENT = 57;  // a header without its line break and prefix
 constexpr char START_UP_SEPARATOR[] =
@@ -73,9 +76,7 @@ bool file_exists(const std::string& path) {
     return stat(path.c_str(), &st) == 0;
 }
 
-void rotate_if_large(const std::string& log_path) {
-    struct stat st {};
-    if (stat(log_path.c_str(), &st) != 0 || st.st_size < ROTATE_AT_BYTES) return;
+void rotate(const std::string& log_path) {
     const std::string stem = engine_file("vxl");
     char from[4096], to[4096];
     snprintf(to, sizeof to, "%s.%03d", stem.c_str(), ROTATED_COPIES);
@@ -87,6 +88,34 @@ void rotate_if_large(const std::string& log_path) {
     }
     snprintf(to, sizeof to, "%s.%03d", stem.c_str(), 1);
     rename(log_path.c_str(), to);
+}
+
+void rotate_if_large(const std::string& log_path) {
+    struct stat st {};
+    if (stat(log_path.c_str(), &st) == 0 && st.st_size >= ROTATE_AT_BYTES) rotate(log_path);
+}
+
+// The size of the file open as fd is read rather than counted: a second
+// instance (vxl.mux) may write the same file.
+bool entry_would_pass_limit(int fd, size_t entry_bytes) {
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || st.st_size == 0) return false;
+    return st.st_size + static_cast<off_t>(entry_bytes) > ROTATE_RUNNING_AT_BYTES;
+}
+
+// What the pieces of an entry add to the file (see emit_piece).
+size_t entry_file_bytes(const char* entry) {
+    size_t bytes = 0;
+    bool continuation = false;
+    for (const char* p = entry; *p;) {
+        while (*p == '\r' || *p == '\n') ++p;
+        if (!*p) break;
+        const size_t length = strcspn(p, "\r\n");
+        bytes += 2 + (continuation ? CONTINUATION_INDENT : 0) + length;
+        continuation = true;
+        p += length;
+    }
+    return bytes;
 }
 
 void write_all(int fd, const char* data, size_t length) {
@@ -174,6 +203,12 @@ void vxl_log(int level, int line, const char* file, const char* format, ...) {
     int fd = -1;
     if (s.file_logging) {
         fd = open(log_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        if (fd >= 0 && entry_would_pass_limit(fd, entry_file_bytes(entry))) {
+            close(fd);
+            rotate(log_path);
+            s.separator_written = false;
+            fd = open(log_path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+        }
         if (fd >= 0 && !s.separator_written) {
             s.separator_written = true;
             write_all(fd, START_UP_SEPARATOR, sizeof START_UP_SEPARATOR - 1);

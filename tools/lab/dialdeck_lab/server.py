@@ -6,6 +6,7 @@ import re
 import selectors
 import signal
 import socket
+import stat
 import sys
 import time
 import traceback
@@ -24,9 +25,20 @@ def mask_pin(text):
 MAX_CONTROL_CLIENTS = 16
 
 
+def _private_append(path):
+    """The log holds the scrambled PIN: only its owner may read it."""
+    fd = os.open(path, os.O_WRONLY | os.O_APPEND | os.O_CREAT, 0o600)
+    try:
+        if stat.S_ISREG(os.fstat(fd).st_mode):
+            os.fchmod(fd, 0o600)  # a file left by an older lab may be wider
+    except PermissionError:  # someone else's file: theirs to guard
+        pass
+    return os.fdopen(fd, "a", encoding="utf-8")
+
+
 class Logger:
     def __init__(self, path=None, quiet=False):
-        self._file = open(path, "a", encoding="utf-8") if path else None
+        self._file = _private_append(path) if path else None
         self._quiet = quiet
 
     def __call__(self, text):

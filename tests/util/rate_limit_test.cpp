@@ -1,0 +1,63 @@
+// A flood of identical reports costs one line per key and 10 s window; the
+// next line let through tells how many were held back.
+#include "util/rate_limit.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace voxline::test {
+namespace {
+
+int64_t g_now = 0;
+int64_t fake_now() {
+    return g_now;
+}
+
+TEST(RateLimit, OneReportPerKeyAndTenSecondsThenTheCount) {
+    const struct {
+        int64_t at_ms;
+        uint64_t key;
+        bool admitted;
+        int held_back;
+    } steps[] = {
+        {0, 1, true, 0},       // the first goes through as it is
+        {1, 1, false, 0},      // repeats within the window are counted
+        {9999, 1, false, 0},   //
+        {5000, 2, true, 0},    // another key has its own window
+        {10000, 1, true, 2},   // ten seconds on: through, with the count
+        {10001, 1, false, 0},  // and a new window starts
+        {15000, 2, true, 0},   // nothing held back: no count
+        {40000, 1, true, 1},   // a count waits however long it takes
+        {50000, 1, true, 0},   //
+        {50000 + 9999, 1, false, 0},
+    };
+    g_now = 0;
+    rate_limit limit(10000, fake_now);
+    for (const auto& s : steps) {
+        SCOPED_TRACE(std::to_string(s.at_ms) + " ms, key " + std::to_string(s.key));
+        g_now = s.at_ms;
+        int held_back = -1;
+        EXPECT_EQ(limit.admit(s.key, &held_back), s.admitted);
+        EXPECT_EQ(held_back, s.held_back);
+    }
+}
+
+TEST(RateLimit, ManyKeysEachGetTheirFirstReport) {
+    g_now = 0;
+    rate_limit limit(10000, fake_now);
+    int held_back = 0;
+    for (uint64_t key = 0; key < 1000; ++key) EXPECT_TRUE(limit.admit(key, &held_back)) << key;
+    // The latest key is still remembered.
+    EXPECT_FALSE(limit.admit(999, &held_back));
+}
+
+TEST(RateLimit, CountText) {
+    char text[32];
+    EXPECT_STREQ(more_since_text(0, text, sizeof text), "");
+    EXPECT_STREQ(more_since_text(1, text, sizeof text), " (1 more since)");
+    EXPECT_STREQ(more_since_text(12345, text, sizeof text), " (12345 more since)");
+}
+
+}  // namespace
+}  // namespace voxline::test
