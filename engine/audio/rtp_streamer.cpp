@@ -57,6 +57,7 @@ void rtp_streamer_t::close() {
     if (m_socket) log_call_summary(tick_ms());
     m_enabled = false;
     m_socket.reset();
+    m_measured_echo_delay.store(0);
 }
 
 uint32_t rtp_streamer_t::packets_sent() const {
@@ -75,8 +76,14 @@ int32_t rtp_streamer_t::open_sound_devices() {
     return 0;
 }
 
+void rtp_streamer_t::post_measured_echo_delay(int ms) {
+    if (ms <= 0) return;
+    m_measured_echo_delay.store(ms);
+    if (m_wake) m_wake();
+}
+
 int rtp_streamer_t::take_measured_echo_delay() {
-    return 0;
+    return m_measured_echo_delay.exchange(0);
 }
 
 uint32_t rtp_streamer_t::statistics_age_ms() const {

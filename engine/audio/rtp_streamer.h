@@ -4,7 +4,9 @@
 // change its state.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -37,6 +39,14 @@ class rtp_streamer_t {
     int32_t open_sound_devices();
     // RTP payload type of the codec in use.
     int payload_type() const;
+    // The echo-delay mailbox, one slot. The measuring side (the RTP thread,
+    // once there is one) posts a delay in ms (> 0) and the session calls the
+    // wake-up it was given, so the call thread takes the delay at once
+    // instead of polling for it. The wake-up may run on any thread: it must
+    // only signal (no lock, no blocking). Closing the session (opening
+    // closes first) empties the slot, so a delay never outlives its session.
+    void set_call_thread_wake(std::function<void()> wake) { m_wake = std::move(wake); }
+    void post_measured_echo_delay(int ms);
     // Measured echo delay, taken once (0 when there is none).
     int take_measured_echo_delay();
 
@@ -52,6 +62,8 @@ class rtp_streamer_t {
     bool m_failure_flagged = false;
     std::string m_remote_address;
     int m_remote_port = 0;
+    std::atomic<int> m_measured_echo_delay{0};
+    std::function<void()> m_wake;
 };
 
 }  // namespace voxline

@@ -47,6 +47,10 @@ call_control::call_control(const call_control_settings& settings, CTarnwickVXL* 
     : m_settings(settings), m_owner(owner) {
     m_module_directory = find_module_directory();
     m_rtp_streamer = std::make_unique<rtp_streamer_t>(settings.media_codec);
+    // A measured echo delay is reported at once, without the call thread polling for it.
+    m_rtp_streamer->set_call_thread_wake([owner] {
+        if (owner) owner->wake_call_thread();
+    });
     if (callback) {
         callback->AddRef();
         m_callback_stream = callback;
@@ -195,12 +199,15 @@ IVXLCallback* call_control::callback_for_messages() {
 }
 
 void call_control::play_tone_ourselves(int tone) {
-    current_tone = tone;
+    m_line.current_tone = tone;
     play_call_progress_tone(tone);
 }
 
 void call_control::handle_call_progress_event(int event, int tone) {
     try {
+        // Any disconnect ends a release, whether the client hears of it or not.
+        if (event == CPE_DISCONNECTED || event == CPE_LINK_DOWN || event == CPE_CALL_AGENT)
+            end_release();
         if (m_callback_released && event != CPE_LOGOFF) {
             play_tone_ourselves(VXL_TONE_NONE);
             return;
@@ -231,7 +238,7 @@ void call_control::handle_call_progress_event(int event, int tone) {
                 }
                 break;
             case CPE_RINGING:
-                m_ringing.store(true);
+                set_ringing(true);
                 if (cb) {
                     VXL_LOG(LOG_INFO, "Calling Ringing (%s)", m_incoming_caller);
                     cb->Ringing(m_incoming_caller);
@@ -245,6 +252,10 @@ void call_control::handle_call_progress_event(int event, int tone) {
                 }
                 break;
             case CPE_PLAY_TONE:
+                if (m_in_call.load() && !m_line.voice_path_active) {
+                    m_line.ring_back = tone == VXL_TONE_ALERTING;
+                    line_changed();
+                }
                 if (!cb) {
                     play_tone_ourselves(tone);
                 } else if (tone == VXL_TONE_NONE || m_in_call.load() || m_ringing.load()) {

@@ -1,8 +1,8 @@
 // The call control: one per successful configuration. It holds the session's
 // settings, the state of the line and the client's event interface, owns the
 // media session, and turns internal call-progress events into client events.
-// Everything but the reference count and the echo-delay setter belongs to the
-// call thread.
+// Everything but the reference count, the echo-delay setter and the reads of
+// in_call() and ringing() belongs to the call thread.
 #pragma once
 
 #include <voxline/voxline.h>
@@ -12,6 +12,8 @@
 #include <memory>
 #include <mutex>
 #include <string>
+
+#include "core/line_state.h"
 
 namespace voxline {
 
@@ -107,33 +109,50 @@ class call_control {
     const call_control_settings& settings() const { return m_settings; }
     const std::string& module_directory() const { return m_module_directory; }
 
-    void set_in_call(bool on) { m_in_call.store(on); }
-    void set_ringing(bool on) { m_ringing.store(on); }
     void set_status(int status, int parameter) {
         m_status = status;
         m_status_parameter = parameter;
     }
     void set_incoming_caller(const char* number);
 
-    // Watchdog state.
-    bool receive_seen = false;
-    uint32_t last_receive_tick = 0;
-    uint32_t tick = 0;
-
-    // Echo delay as the call thread sees it.
-    int echo_delay_ms() const { return m_echo_delay_ms.load(); }
-    bool measure_delay() const { return m_measure_delay.load(); }
-    bool report_delay = false;
-    void keep_measured_delay(int ms) { m_echo_delay_ms.store(ms); }
+    // --- the line, call thread only; each change is logged once as a line state ---
+    void set_in_call(bool on);
+    void set_ringing(bool on);
+    bool voice_path_active() const { return m_line.voice_path_active; }
+    void set_voice_path_active();
+    // Back to idle for a new session with a call agent.
+    void reset_line(uint32_t now);
 
     // Remote RTP of an incoming call, kept until it is answered.
-    std::string remote_rtp_address;
-    int remote_rtp_port = 0;
-    bool voice_path_active = false;
-    uint32_t last_statistics_tick = 0;
+    void keep_remote_rtp(const char* address, int port);
+    const std::string& remote_rtp_address() const { return m_line.remote_rtp_address; }
+    int remote_rtp_port() const { return m_line.remote_rtp_port; }
 
-    // Tones the engine plays itself; the media layer asks for restarts here.
-    int current_tone = 0;
+    // The tone the engine last played itself, for the media layer's restarts.
+    int current_tone() const { return m_line.current_tone; }
+
+    // Audit watchdog: every accepted datagram is contact with the call agent.
+    void note_contact(uint32_t now);
+    bool watchdog_expired(uint32_t now) const;
+    // Milliseconds until the watchdog fires, -1 while it does not run.
+    int64_t ms_until_watchdog(uint32_t now) const;
+
+    // Periodic statistics during a call: milliseconds until due, -1 when none.
+    int64_t ms_until_statistics(uint32_t now) const;
+    void note_statistics(uint32_t now) { m_line.last_statistics_tick = now; }
+
+    // Echo delay as the call thread sees it. A session opened to measure the
+    // delay expects one report; closing the session drops the expectation.
+    int echo_delay_ms() const { return m_echo_delay_ms.load(); }
+    bool measure_delay() const { return m_measure_delay.load(); }
+    void expect_echo_delay();
+    bool echo_delay_expected() const { return m_line.report_delay; }
+    void echo_delay_reported(int ms);
+
+    // How long the call thread last chose to sleep (ms, -1 before its first
+    // wait); readable from any thread.
+    int64_t last_wait_ms() const { return m_last_wait_ms.load(); }
+    void note_wait(int64_t ms) { m_last_wait_ms.store(ms); }
 
     // The media session (m_rtp_streamer) and the endpoint of the running session.
     rtp_streamer_t* media() { return m_rtp_streamer.get(); }
@@ -148,9 +167,27 @@ class call_control {
     int onhook_action();
 
   private:
+    // What only the call thread reads and writes.
+    struct line_record {
+        line_state state = line_state::idle;  // as last logged
+        bool voice_path_active = false;
+        bool ring_back = false;
+        bool releasing = false;
+        std::string remote_rtp_address;
+        int remote_rtp_port = 0;
+        int current_tone = 0;
+        bool report_delay = false;
+        bool receive_seen = false;
+        uint32_t last_receive_tick = 0;
+        uint32_t last_statistics_tick = 0;
+    };
+
     ~call_control();
     void play_tone_ourselves(int tone);
     bool callback_usable();
+    // Derives the line state from the flags and logs it when it changed.
+    void line_changed();
+    void end_release();
 
     std::atomic<uint32_t> m_references{1};
     call_control_settings m_settings;
@@ -166,6 +203,8 @@ class call_control {
 
     std::atomic<bool> m_in_call{false};
     std::atomic<bool> m_ringing{false};
+    line_record m_line;
+    std::atomic<int64_t> m_last_wait_ms{-1};
     int m_status = 0;
     int m_status_parameter = 0;
 

@@ -3,8 +3,8 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
-#include <ctime>
 #include <string>
 
 #include "audio/rtp_streamer.h"
@@ -23,10 +23,9 @@ namespace voxline {
 namespace {
 
 constexpr int MESSAGES_PER_PASS = 5;
-constexpr int64_t KEEPALIVE_INTERVAL_S = 35;
+constexpr uint32_t KEEPALIVE_INTERVAL_MS = 35000;
 // While diagnostic lines wait for the client, the thread comes back soon.
 constexpr int64_t MESSAGE_DRAIN_WAIT_MS = 1;
-constexpr int64_t LONGEST_WAIT_MS = 1000;
 
 enum class call_action { none, new_call, dynamic_info, onhook, digits, answer };
 
@@ -63,32 +62,26 @@ bool start_endpoint(CTarnwickVXL* engine, call_control* control, mgcp_endpoint* 
         control->set_endpoint(nullptr);
         return false;
     }
-    control->set_in_call(false);
-    control->set_ringing(false);
-    control->receive_seen = false;
-    control->last_receive_tick = tick_ms();
+    control->reset_line(tick_ms());
     return true;
 }
 
 void report_echo_delay(call_control* control) {
-    if (!control->report_delay || !control->media()) return;
+    if (!control->echo_delay_expected() || !control->media()) return;
     const int delay = control->media()->take_measured_echo_delay();
     if (delay == 0) return;
     control->raise_generic_event(VXL_EVENT_ECHO_DELAY, delay, 0, "");
-    control->report_delay = false;
-    control->keep_measured_delay(delay);
+    control->echo_delay_reported(delay);
 }
 
 void raise_periodic_statistics(call_control* control, uint32_t now) {
-    const int interval = control->settings().statistics_interval_ms;
     rtp_streamer_t* media = control->media();
-    if (interval <= 0 || !control->in_call() || !media) return;
-    if (now - control->last_statistics_tick < static_cast<uint32_t>(interval)) return;
+    if (!media || control->ms_until_statistics(now) != 0) return;
     char age[16];
     snprintf(age, sizeof age, "%u", media->statistics_age_ms());
     control->raise_generic_event(VXL_EVENT_RTP_STATISTICS, static_cast<int>(media->packets_sent()),
                                  static_cast<int>(media->packets_received()), age);
-    control->last_statistics_tick = now;
+    control->note_statistics(now);
 }
 
 // Picks at most one action from the request flags, under the method lock.
@@ -140,11 +133,12 @@ void answer_call(call_control* control, mgcp_endpoint* endpoint) {
     endpoint->mgcp_notify_hook_status(MGCP_HOOK_OFF);
     if (!control->ringing()) return;
     bool ok = false;
-    if (!control->remote_rtp_address.empty() && control->remote_rtp_port > 0 && media) {
+    const std::string& remote = control->remote_rtp_address();
+    if (!remote.empty() && control->remote_rtp_port() > 0 && media) {
         control->handle_call_progress_event(CPE_PLAY_TONE, VXL_TONE_NONE);
-        if (media->enable(control->remote_rtp_address.c_str(), control->remote_rtp_port) == 0) {
+        if (media->enable(remote.c_str(), control->remote_rtp_port()) == 0) {
+            control->set_voice_path_active();
             control->set_in_call(true);
-            control->voice_path_active = true;
             control->handle_call_progress_event(CPE_ANSWERED);
             ok = true;
         } else {
@@ -156,7 +150,7 @@ void answer_call(call_control* control, mgcp_endpoint* endpoint) {
         }
     } else {
         VXL_LOG(LOG_ERROR, "Can't enable RTP streamer, invalid remote RTP info (ip=[%s], port=%d",
-                control->remote_rtp_address.c_str(), control->remote_rtp_port);
+                remote.c_str(), control->remote_rtp_port());
     }
     if (!ok) {
         VXL_LOG(LOG_INFO, "Unable to send off-hook to call agent.  Disconnecting call.");
@@ -198,7 +192,7 @@ void perform_action(call_control* control, mgcp_endpoint* endpoint, call_action 
                 VXL_LOG(LOG_INFO, "Playing onhook DTMF digits [%s]", argument.c_str());
                 return;
             }
-            if (!control->voice_path_active) {
+            if (!control->voice_path_active()) {
                 VXL_LOG(LOG_INFO, "Not sending digits because RTP session not active.");
                 return;
             }
@@ -214,33 +208,39 @@ void perform_action(call_control* control, mgcp_endpoint* endpoint, call_action 
     }
 }
 
-// How long the thread may sleep before something is due.
+// How long the thread may sleep: until the earliest of its deadlines. Every
+// other piece of work (a request, a datagram, a measured echo delay, a line
+// for MessagePrint) signals a descriptor the thread waits on.
 int64_t next_wait_ms(call_control* control, mgcp_endpoint* endpoint, int64_t keepalive_due_ms,
                      uint32_t now) {
-    int64_t wait = std::min<int64_t>(LONGEST_WAIT_MS, keepalive_due_ms);
-    const int64_t retransmission = endpoint->ms_until_next_timer();
-    if (retransmission >= 0) wait = std::min(wait, retransmission);
-    if (control->audit_on() && control->receive_seen) {
-        const int64_t limit = static_cast<int64_t>(control->audit_timeout_s()) * 1000;
-        wait = std::min(wait, limit - static_cast<int64_t>(now - control->last_receive_tick) + 1);
-    }
-    const int interval = control->settings().statistics_interval_ms;
-    if (interval > 0 && control->in_call())
-        wait = std::min(wait, interval - static_cast<int64_t>(now - control->last_statistics_tick));
-    if (control->report_delay) wait = std::min<int64_t>(wait, 10);
+    int64_t wait = keepalive_due_ms;
+    for (const int64_t due : {endpoint->ms_until_next_timer(), control->ms_until_watchdog(now),
+                              control->ms_until_statistics(now)})
+        if (due >= 0) wait = std::min(wait, due);
     if (log_queue* queue = log_queue_current(); queue && queue->pending_count() > 0)
         wait = std::min(wait, MESSAGE_DRAIN_WAIT_MS);
     return std::max<int64_t>(wait, 0);
 }
 
-void wait_for_work(CTarnwickVXL* engine, mgcp_endpoint* endpoint, int64_t wait_ms) {
-    pollfd fds[2];
+// Sleeps until there is work or wait_ms has passed; true when the MGCP socket
+// has something to read.
+bool wait_for_work(CTarnwickVXL* engine, mgcp_endpoint* endpoint, int64_t wait_ms) {
+    pollfd fds[3];
     nfds_t count = 0;
     fds[count++] = {engine->wake_descriptor(), POLLIN, 0};
+    log_queue* queue = log_queue_current();
+    if (queue && queue->wake_descriptor() >= 0)
+        fds[count++] = {queue->wake_descriptor(), POLLIN, 0};
+    nfds_t socket_index = count;
     if (const auto& socket = endpoint->transport().socket(); socket && socket->is_open())
         fds[count++] = {socket->fd(), POLLIN, 0};
-    if (wait_ms > 0) ::poll(fds, count, static_cast<int>(wait_ms));
+    else
+        socket_index = 0;
+    const int ready = ::poll(fds, count, static_cast<int>(std::min<int64_t>(wait_ms, INT_MAX)));
     engine->drain_wake_descriptor();
+    if (queue) queue->drain_wake_descriptor();
+    // An error on the socket is left for the read to report.
+    return ready > 0 && socket_index > 0 && (fds[socket_index].revents & (POLLIN | POLLERR));
 }
 
 // Returns after the session with the current call agent ended.
@@ -253,26 +253,22 @@ void mgcp_main(CTarnwickVXL* engine, call_control* control) {
         deliver_queued_messages(control);
         return;
     }
-    int64_t last_keepalive_s = static_cast<int64_t>(time(nullptr));
+    // Monotonic, so a change of the wall clock neither stops nor floods the keep-alives.
+    uint32_t last_keepalive = tick_ms();
+    bool readable = true;
     while (true) {
         const uint32_t now = tick_ms();
-        control->tick = now;
         deliver_queued_messages(control);
-        if (endpoint.poll() > 0) {
-            control->receive_seen = true;
-            control->last_receive_tick = tick_ms();
-        }
+        if (readable && endpoint.poll() > 0) control->note_contact(tick_ms());
         endpoint.run_timers();
         if (take_tone_restart_request()) {
-            VXL_LOG(LOG_INFO, "Restarting current tone (%d)", control->current_tone);
-            play_call_progress_tone(control->current_tone);
+            VXL_LOG(LOG_INFO, "Restarting current tone (%d)", control->current_tone());
+            play_call_progress_tone(control->current_tone());
         }
         report_echo_delay(control);
         raise_periodic_statistics(control, now);
 
-        if (control->audit_on() && control->receive_seen &&
-            tick_ms() - control->last_receive_tick >
-                static_cast<uint32_t>(control->audit_timeout_s()) * 1000u) {
+        if (control->watchdog_expired(tick_ms())) {
             VXL_LOG(LOG_ALWAYS, "Lost connection to Call Manager...disconnecting.");
             control->onhook_action();
             handle_lost_call_agent(engine, control, false);
@@ -303,14 +299,16 @@ void mgcp_main(CTarnwickVXL* engine, call_control* control) {
             return;
         }
 
-        const int64_t wall = static_cast<int64_t>(time(nullptr));
-        if (wall - last_keepalive_s >= KEEPALIVE_INTERVAL_S) {
+        const uint32_t after = tick_ms();
+        if (after - last_keepalive >= KEEPALIVE_INTERVAL_MS) {
             endpoint.send_keepalive();
-            last_keepalive_s = wall;
+            last_keepalive = after;
         }
-        const int64_t keepalive_due_ms = (last_keepalive_s + KEEPALIVE_INTERVAL_S - wall) * 1000;
-        wait_for_work(engine, &endpoint,
-                      next_wait_ms(control, &endpoint, keepalive_due_ms, tick_ms()));
+        const int64_t keepalive_due_ms = static_cast<int64_t>(KEEPALIVE_INTERVAL_MS) -
+                                         static_cast<int64_t>(after - last_keepalive);
+        const int64_t wait = next_wait_ms(control, &endpoint, keepalive_due_ms, after);
+        control->note_wait(wait);
+        readable = wait_for_work(engine, &endpoint, wait);
     }
 }
 
@@ -321,12 +319,16 @@ void call_control::send_graceful_restart() {
 }
 
 void call_control::close_voice_path() {
-    voice_path_active = false;
+    m_line.voice_path_active = false;
+    // A delay measured after the session closed belongs to no call.
+    m_line.report_delay = false;
     rtp_streamer_t* media = m_rtp_streamer.get();
     const bool was_open = media && media->is_open();
     if (media) media->close();
     m_in_call.store(false);
     m_ringing.store(false);
+    m_line.ring_back = false;
+    line_changed();
     if (was_open && callback_usable()) {
         char age[16];
         snprintf(age, sizeof age, "%u", media->statistics_age_ms());
@@ -340,6 +342,8 @@ void call_control::close_voice_path() {
 
 int call_control::onhook_action() {
     if (!m_in_call.load() && !m_ringing.load()) return 0;
+    // The line goes straight from the call to its release.
+    m_line.releasing = true;
     close_voice_path();
     int rc = m_endpoint ? m_endpoint->mgcp_notify_hook_status(MGCP_HOOK_ON) : -1;
     m_in_call.store(false);

@@ -70,10 +70,8 @@ int mgcp_callbacks::LiOpenRTPSession(int, mgcp_connection_request* request) {
         VXL_LOG(LOG_ERROR, "rtp_context is NULL in %s", "LiOpenRTPSession");
         return 0;
     }
-    if (control->settings().echo_cancelling && control->measure_delay()) {
-        control->keep_measured_delay(-1);
-        control->report_delay = true;
-    }
+    if (control->settings().echo_cancelling && control->measure_delay())
+        control->expect_echo_delay();
     std::string address;
     int port = 0;
     const bool behind_nat = false;  // NAT discovery is not part of this build yet
@@ -102,8 +100,7 @@ int mgcp_callbacks::LiModifyRTPSession(int, mgcp_connection_request* request, in
     VXL_LOG(LOG_ALWAYS, "Remote RTP IP = %s, port = %d, incoming=%s\n", address,
             request->remote_port, incoming ? "true" : "false");
     if (incoming) {
-        control->remote_rtp_address = address;
-        control->remote_rtp_port = request->remote_port;
+        control->keep_remote_rtp(address, request->remote_port);
         return 1;
     }
     rtp_streamer_t* media = control->media();
@@ -113,7 +110,7 @@ int mgcp_callbacks::LiModifyRTPSession(int, mgcp_connection_request* request, in
     }
     control->handle_call_progress_event(CPE_PLAY_TONE, VXL_TONE_NONE);
     if (media->enable(address, request->remote_port) == 0) {
-        control->voice_path_active = true;
+        control->set_voice_path_active();
         control->handle_call_progress_event(CPE_ANSWERED);
         return 1;
     }

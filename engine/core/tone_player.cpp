@@ -4,6 +4,7 @@
 
 #include <atomic>
 
+#include "core/tarnwick_vxl.h"
 #include "util/vxl_log.h"
 
 namespace voxline {
@@ -37,6 +38,8 @@ void stop_media_tone() {}
 
 void request_tone_restart() {
     g_restart_requested.store(true);
+    // The call thread sleeps until there is work; this is work.
+    if (CTarnwickVXL* engine = gTarnwickVXL.load()) engine->wake_call_thread();
 }
 bool take_tone_restart_request() {
     return g_restart_requested.exchange(false);

@@ -48,7 +48,8 @@ int mgcp_endpoint::poll() {
         char buffer[MGCP_TEXT_SIZE + 1];
         int length = sizeof buffer;
         sockaddr_in sender{};
-        int rc = socket->read_socket_timeout_us(buffer, &length, &sender, 200);
+        // The call thread reads only when its wait saw the socket readable.
+        int rc = socket->nread_socket_nonblock(buffer, &length, &sender);
         if (rc == UDP_EMPTY_DATAGRAM) continue;
         if (rc != UDP_OK) break;
         size_t size = socket->last_truncated() ? sizeof buffer + 1 : static_cast<size_t>(length);
@@ -60,10 +61,6 @@ int mgcp_endpoint::poll() {
 }
 
 bool mgcp_endpoint::handle_datagram(const char* data, size_t length, const sockaddr_in& sender) {
-    if (length > MGCP_TEXT_SIZE) {
-        VXL_LOG(LOG_INFO, "Rx datagram longer than %d bytes dropped", MGCP_TEXT_SIZE);
-        return false;
-    }
     mgcp_transport::received in = m_transport.receive(data, length, sender);
     if (in.status != 0) return false;
     if (in.command) answer_command(std::move(in.command));

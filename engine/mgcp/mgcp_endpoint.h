@@ -4,9 +4,10 @@
 //
 // The call thread drives it, and nothing else may touch it:
 //   MgcpInit() / MgcpClose()        start (sends RSIP restart) and stop
-//   poll()                          reads what the receiver holds (200 us
-//                                   wait) and returns how many datagrams
-//                                   were accepted (count as contact)
+//   poll()                          reads what the receiver holds, without
+//                                   waiting (MGCP_POLL_BATCH at most), and
+//                                   returns how many datagrams were
+//                                   accepted (count as contact)
 //   handle_datagram(...)            the same for one datagram read elsewhere
 //   run_timers()                    retransmissions; ms_until_next_timer()
 //                                   tells how long the thread may sleep
@@ -74,9 +75,9 @@ class mgcp_endpoint {
     bool is_open() const { return m_transport.is_open(); }
 
     int poll();
-    // length is the datagram's size as received; above MGCP_TEXT_SIZE the
-    // datagram is dropped (data need hold no more than MGCP_TEXT_SIZE bytes).
-    // True when it parsed.
+    // length is the datagram's size as received; above MGCP_TEXT_SIZE, or
+    // from anyone but the call agent, the datagram is dropped (data need hold
+    // no more than MGCP_TEXT_SIZE bytes). True when it parsed.
     bool handle_datagram(const char* data, size_t length, const sockaddr_in& sender);
     void run_timers();
     int64_t ms_until_next_timer() const;

@@ -1,5 +1,9 @@
 #include "util/log_queue.h"
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
 #include <cstring>
 
 namespace voxline {
@@ -7,6 +11,17 @@ namespace voxline {
 log_queue::log_queue() {
     for (int i = 0; i < ENTRY_COUNT; ++i) m_entries[i].next = i + 1 < ENTRY_COUNT ? i + 1 : -1;
     m_free = 0;
+    m_wake_fd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+}
+
+log_queue::~log_queue() {
+    if (m_wake_fd >= 0) close(m_wake_fd);
+}
+
+void log_queue::drain_wake_descriptor() {
+    uint64_t count = 0;
+    while (m_wake_fd >= 0 && read(m_wake_fd, &count, sizeof count) > 0) {
+    }
 }
 
 void log_queue::post(int level, const char* text) {
@@ -25,7 +40,10 @@ void log_queue::post(int level, const char* text) {
     else
         m_head = index;
     m_tail = index;
-    ++m_pending;
+    if (m_pending++ == 0 && m_wake_fd >= 0) {
+        const uint64_t one = 1;
+        [[maybe_unused]] ssize_t written = write(m_wake_fd, &one, sizeof one);
+    }
 }
 
 int log_queue::take_oldest() {

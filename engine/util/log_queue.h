@@ -13,6 +13,7 @@ class log_queue {
     static constexpr int TEXT_SIZE = 512;  // 511 characters and the terminator
 
     log_queue();
+    ~log_queue();
     log_queue(const log_queue&) = delete;
     log_queue& operator=(const log_queue&) = delete;
 
@@ -36,6 +37,11 @@ class log_queue {
 
     int pending_count();
 
+    // Readable once a line waits where none did, so the drainer can sleep
+    // until then; -1 when the system gave no descriptor.
+    int wake_descriptor() const { return m_wake_fd; }
+    void drain_wake_descriptor();
+
   private:
     struct entry {
         int level;
@@ -51,6 +57,7 @@ class log_queue {
     int m_head = -1;
     int m_tail = -1;
     int m_pending = 0;
+    int m_wake_fd = -1;
 };
 
 // The process's queue, shared by the engine objects: the first acquire creates

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -241,15 +242,16 @@ void phone::run_due_timers() {
 }
 
 int phone::poll_timeout_ms() const {
+    // Events, signals and input wake the loop themselves; only timers need a time-out.
     if (m_timers.empty()) {
-        return 1000;
+        return -1;
     }
     double earliest = m_timers.front().due;
     for (const auto& t : m_timers) {
         earliest = std::min(earliest, t.due);
     }
     double wait = std::ceil((earliest - now_s()) * 1000.0);
-    return static_cast<int>(std::clamp(wait, 0.0, 1000.0));
+    return static_cast<int>(std::clamp(wait, 0.0, static_cast<double>(INT_MAX)));
 }
 
 int phone::run(const volatile bool& stop_requested, int signal_fd) {
@@ -261,7 +263,7 @@ int phone::run(const volatile bool& stop_requested, int signal_fd) {
         pollfd fds[3] = {{m_sink.wake_fd(), POLLIN, 0},
                          {signal_fd, POLLIN, 0},
                          {m_options.interactive && m_input_open ? STDIN_FILENO : -1, POLLIN, 0}};
-        int ready = poll(fds, 3, stopping ? 100 : poll_timeout_ms());
+        int ready = poll(fds, 3, poll_timeout_ms());
         if (ready > 0 && (fds[1].revents & POLLIN)) {
             char drain[16];
             [[maybe_unused]] ssize_t n = read(signal_fd, drain, sizeof(drain));
