@@ -6,7 +6,7 @@
 #include "audio/jitter_buffer.h"
 #include "audio/pcm_queue.h"
 // The containers log once at construction; keep that out of the user's engine directory.
-#include "support/process_temp_home.h"
+#include "support/temp_home.h"
 
 namespace voxline {
 namespace {

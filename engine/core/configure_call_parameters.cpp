@@ -223,6 +223,7 @@ int32_t CTarnwickVXL::configure(call_parameters p, IVXLCallback* pStatusCallback
     settings.echo_cancelling = (p.iFlags & VXL_FLAG_ECHO_CANCELLATION) != 0;
     settings.notch_while_measuring = (p.iFlags & VXL_FLAG_NOTCH_WHILE_MEASURING) != 0;
     auto* control = new call_control(settings, this, pStatusCallback);
+    m_mic_wizard.set_callback(pStatusCallback);
 
     const int32_t device_rc = media_sound_device_test();
     if (device_rc == VXL_E_SOUND_NO_DEVICE || device_rc == VXL_E_SOUND_DEVICE ||

@@ -41,6 +41,7 @@ CTarnwickVXL::CTarnwickVXL() {
 }
 
 CTarnwickVXL::~CTarnwickVXL() {
+    if (m_mic_wizard.running()) m_mic_wizard.stop();
     {
         std::lock_guard<std::recursive_mutex> lock(m_method_lock);
         if (m_flags.logged_on)
@@ -310,9 +311,9 @@ int32_t CTarnwickVXL::GenericCommand(int32_t iCommand, int32_t iParam1, int32_t 
             case VXL_COMMAND_BEEP:
                 return SendDigits("@");
             case VXL_COMMAND_START_MIC_WIZARD:
-                VXL_LOG(LOG_INFO, "Microphone level capture is not available in this build");
-                return VXL_E_NOTIMPL;
+                return m_mic_wizard.start();
             case VXL_COMMAND_STOP_MIC_WIZARD:
+                m_mic_wizard.stop();
                 return VXL_S_OK;
             case VXL_COMMAND_SET_ECHO_CANCELLER_DELAY: {
                 std::lock_guard<std::recursive_mutex> lock(m_method_lock);

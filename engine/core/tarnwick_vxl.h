@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "core/call_parameters.h"
+#include "core/mic_wizard.h"
 #include "platform/instance_lock.h"
 
 namespace voxline {
@@ -104,6 +105,7 @@ class CTarnwickVXL final : public ITarnwickVXL {
     int32_t m_signal_strength_interval_ms = 0;
 
     instance_lock m_instance_lock;
+    mic_wizard m_mic_wizard;
 
     friend void call_thread_proc(CTarnwickVXL* engine);
 };

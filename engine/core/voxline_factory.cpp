@@ -1,9 +1,11 @@
-// The engine's one exported entry point.
+// The engine's exported entry points: the factory and the device list.
 #include <voxline/voxline.h>
 
 #include <cstring>
 #include <new>
+#include <string>
 
+#include "audio/sound_device_list.h"
 #include "core/tarnwick_vxl.h"
 
 namespace {
@@ -32,4 +34,13 @@ extern "C" __attribute__((visibility("default"))) int32_t VoxlineCreateInstance(
     for (const char* name : CODEC_CLASSES)
         if (strcmp(szClassName, name) == 0) return VXL_E_CLASS_NOT_REGISTERED;
     return VXL_E_CLASS_NOT_AVAILABLE;
+}
+
+extern "C" __attribute__((visibility("default"))) int32_t VoxlineListSoundDevices(
+    char* szDevices, int32_t iBufferSize) {
+    std::string text;
+    if (int32_t rc = voxline::list_sound_devices(text); rc != VXL_S_OK) return rc;
+    const int32_t needed = static_cast<int32_t>(text.size() + 1);
+    if (szDevices && iBufferSize >= needed) memcpy(szDevices, text.c_str(), text.size() + 1);
+    return needed;
 }

@@ -1,14 +1,14 @@
 #include "platform/key_store.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include "support/temp_home.h"
 
-using voxline::registry_key;
+namespace voxline::test {
+namespace {
 
-TEST(KeyStore, HiveNamesIgnoreCaseAndUnknownHivesFail) {
-    voxline_test::temp_home home;
+TEST(KeyStore, HiveAndNamesIgnoreCaseAndUnknownHivesFail) {
+    temp_home home;
     registry_key key;
     ASSERT_TRUE(key.open("HKey_Local_Machine\\Software\\Tarnwick\\VXL", false, false));
     EXPECT_EQ(key.status(), registry_key::CREATED);
@@ -27,10 +27,11 @@ TEST(KeyStore, HiveNamesIgnoreCaseAndUnknownHivesFail) {
     EXPECT_FALSE(bad.open("HKEY_NOWHERE\\Software", false, false));
     EXPECT_EQ(bad.last_error(), registry_key::ERROR_INVALID_PARAMETER);
     EXPECT_EQ(bad.status(), registry_key::FAILED);
+    EXPECT_FALSE(bad.open("HKEY_USERS\\x", false, false, "othermachine"));
 }
 
-TEST(KeyStore, OpenOnlyDoesNotCreateAndMissingValuesFail) {
-    voxline_test::temp_home home;
+TEST(KeyStore, OpenOnlyDoesNotCreateAndBinaryValuesKeepEveryByte) {
+    temp_home home;
     registry_key key;
     EXPECT_FALSE(key.open("HKEY_CURRENT_USER\\Software\\Nothing", true, true));
     ASSERT_TRUE(key.open("HKEY_CURRENT_USER\\Software\\Something", false, false));
@@ -43,5 +44,7 @@ TEST(KeyStore, OpenOnlyDoesNotCreateAndMissingValuesFail) {
     ASSERT_TRUE(key.read_value("Blob/with slash", &type, &data));
     EXPECT_EQ(type, registry_key::TYPE_BINARY);
     EXPECT_EQ(data, std::vector<uint8_t>(blob, blob + sizeof blob));
-    EXPECT_FALSE(key.open("HKEY_USERS\\x", false, false, "othermachine"));
 }
+
+}  // namespace
+}  // namespace voxline::test

@@ -98,8 +98,10 @@ constexpr int32_t VXL_E_SOUND_NO_DEVICE = static_cast<int32_t>(0x80040202);
 constexpr int32_t VXL_E_TIMER_RESOLUTION = static_cast<int32_t>(0x80040203);
 constexpr int32_t VXL_E_SOUND_DEVICE = static_cast<int32_t>(0x80040204);
 constexpr int32_t VXL_E_SOUND_INPUT_IN_USE = static_cast<int32_t>(0x80040205);
+constexpr int32_t VXL_E_SOUND_OUTPUT_IN_USE = static_cast<int32_t>(0x80040206);
 constexpr int32_t VXL_E_SOUND_DEVICE_ERROR = static_cast<int32_t>(0x80040207);
 constexpr int32_t VXL_E_SOUND_BAD_FORMAT = static_cast<int32_t>(0x80040209);
+constexpr int32_t VXL_E_SOUND_OUTPUT_BAD_FORMAT = static_cast<int32_t>(0x8004020A);
 constexpr int32_t VXL_E_NO_MMX = static_cast<int32_t>(0x8004020B);
 constexpr int32_t VXL_E_INVALID_NUMBER = static_cast<int32_t>(0x8004020C);
 constexpr int32_t VXL_E_LOCAL_IP = static_cast<int32_t>(0x8004020D);
@@ -178,9 +180,18 @@ extern "C" {
 // Creates an engine object with one reference. Returns VXL_S_OK, or
 // VXL_E_CLASS_NOT_REGISTERED / VXL_E_CLASS_NOT_AVAILABLE / VXL_E_POINTER.
 int32_t VoxlineCreateInstance(const char* szClassName, ITarnwickVXL** ppEngine);
+
+// The sound devices of the backend VOXLINE_AUDIO selects, for device pickers:
+// one line per device, fields separated by tabs: "in" or "out", the name, the
+// rate in Hz, and "default" on the default device. Returns the bytes the
+// whole text needs with its terminator; the text is written only when
+// iBufferSize is at least that. VXL_E_SOUND_NO_DEVICE (negative) when no
+// backend is usable.
+int32_t VoxlineListSoundDevices(char* szDevices, int32_t iBufferSize);
 }
 
 // The factory's type, for clients that dlopen the engine.
 typedef int32_t (*VoxlineCreateInstanceFn)(const char* szClassName, ITarnwickVXL** ppEngine);
+typedef int32_t (*VoxlineListSoundDevicesFn)(char* szDevices, int32_t iBufferSize);
 
 #endif  // VOXLINE_VOXLINE_H

@@ -1,4 +1,4 @@
-#include "wav_file.h"
+#include "platform/sound/wav_file.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,0 +1,127 @@
+#include "core/mic_wizard.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/sound/virtual_test_interface.h"
+#include "platform/sound/wav_file.h"
+#include "platform/sound/wave_api.h"
+#include "support/recording_callback.h"
+#include "support/temp_home.h"
+
+namespace voxline::test {
+namespace {
+
+// A square wave holds its mean absolute amplitude exactly.
+void append_square(std::vector<int16_t>& samples, int16_t amplitude, int buffers) {
+    for (int i = 0; i < buffers * 80; ++i) samples.push_back(i % 2 ? amplitude : -amplitude);
+}
+
+std::vector<std::string> level_events(recording_callback& events) {
+    std::vector<std::string> levels;
+    for (const std::string& e : events.snapshot()) {
+        if (e.rfind("GenericEvent 1 ", 0) == 0) levels.push_back(e.substr(15));
+    }
+    return levels;
+}
+
+// Bounded wait for the first level report.
+bool wait_for_a_level(recording_callback& events) {
+    for (int i = 0; i < 500 && level_events(events).empty(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return !level_events(events).empty();
+}
+
+class MicWizard : public ::testing::Test {
+  protected:
+    void select(const std::string& options) {
+        ASSERT_EQ(wave_select_backend(("virtual:" + options).c_str()), 0);
+    }
+    void TearDown() override { wave_select_backend("virtual:mic=silence,speaker=discard"); }
+
+    temp_home home;
+    recording_callback events;
+};
+
+TEST_F(MicWizard, ReportsEachLevelChangeOfTheMicrophoneOnce) {
+    std::vector<int16_t> speech;
+    append_square(speech, 2000, 33);
+    append_square(speech, 10000, 33);
+    append_square(speech, 32767, 33);
+    std::string error;
+    ASSERT_TRUE(write_wav_file(home.file("levels.wav"), speech, error)) << error;
+    select("mic=" + home.file("levels.wav") + ",speaker=discard");
+
+    mic_wizard wizard;
+    wizard.set_callback(&events);
+    ASSERT_EQ(wizard.start(), 0);
+    EXPECT_EQ(wizard.start(), 1);  // the first capture goes on
+    ASSERT_TRUE(events.wait_for("GenericEvent 1 0 0 ", 5000));
+    // Silence after the file: the level fell to 0 once and stays unreported.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    wizard.stop();
+    EXPECT_EQ(level_events(events), (std::vector<std::string>{"20 0 ", "55 0 ", "100 0 ", "0 0 "}));
+    EXPECT_EQ(events.references(), 1u + 1u);  // the wizard's own reference only
+    wizard.set_callback(nullptr);
+    EXPECT_EQ(events.references(), 1u);
+}
+
+TEST_F(MicWizard, DeviceFailuresGiveTheirCodesAndLeaveNothingRunning) {
+    struct row {
+        const char* fail;
+        int32_t result;
+    };
+    const row rows[] = {{"open", VXL_E_SOUND_NO_DEVICE},
+                        {"busy", VXL_E_SOUND_INPUT_IN_USE},
+                        {"format", VXL_E_SOUND_BAD_FORMAT}};
+    mic_wizard wizard;
+    wizard.set_callback(&events);
+    for (const row& r : rows) {
+        select(std::string("mic=tone:440,fail=") + r.fail);
+        EXPECT_EQ(wizard.start(), r.result) << r.fail;
+        EXPECT_FALSE(wizard.running()) << r.fail;
+    }
+    // Once the device is back the next start captures.
+    select("mic=tone:440:10000");
+    EXPECT_EQ(wizard.start(), 0);
+    EXPECT_TRUE(wait_for_a_level(events));
+    wizard.stop();
+    EXPECT_FALSE(wizard.running());
+}
+
+// Stopping from inside the level event must not wait for the thread it runs on.
+class stopping_callback : public recording_callback {
+  public:
+    mic_wizard* wizard = nullptr;
+    int32_t GenericEvent(int32_t event, int32_t p1, int32_t p2, const char* s3, const char* s4,
+                         int32_t* o1, char** o2) override {
+        const auto before = std::chrono::steady_clock::now();
+        wizard->stop();
+        stop_took = std::chrono::steady_clock::now() - before;
+        return recording_callback::GenericEvent(event, p1, p2, s3, s4, o1, o2);
+    }
+    std::chrono::steady_clock::duration stop_took{};
+};
+
+TEST_F(MicWizard, StopInsideTheLevelEventEndsTheCapture) {
+    select("mic=tone:440,speaker=discard");
+    stopping_callback stopper;
+    mic_wizard wizard;
+    stopper.wizard = &wizard;
+    wizard.set_callback(&stopper);
+    ASSERT_EQ(wizard.start(), 0);
+    ASSERT_TRUE(wait_for_a_level(stopper));
+    EXPECT_FALSE(wizard.running());
+    EXPECT_LT(stopper.stop_took, std::chrono::seconds(5));
+    EXPECT_EQ(wizard.start(), 0);  // a fresh capture, not "already running"
+    wizard.set_callback(nullptr);
+    wizard.stop();
+}
+
+}  // namespace
+}  // namespace voxline::test

@@ -1,0 +1,58 @@
+#include "platform/sound/sound_mixer.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/sound/wave_api.h"
+
+namespace voxline::test {
+namespace {
+
+bool readable(sound_mixer& mixer) {
+    std::vector<pollfd> fds = mixer.poll_descriptors();
+    return !fds.empty() && poll(fds.data(), fds.size(), 0) > 0;
+}
+
+TEST(VirtualMixer, LevelsAreSharedClampedAndNoticed) {
+    ASSERT_EQ(wave_select_backend("virtual"), WAVE_OK);
+    std::unique_ptr<sound_mixer> control = open_sound_mixer();
+    std::unique_ptr<sound_mixer> wizard = open_virtual_mixer();
+    ASSERT_TRUE(control->available());
+    EXPECT_FALSE(readable(*wizard));
+    EXPECT_FALSE(wizard->handle_events());
+
+    struct row {
+        double set;
+        double read;
+    } rows[] = {{0.25, 0.25}, {1.5, 1.0}, {-0.5, 0.0}};
+    for (const auto& r : rows) {
+        ASSERT_TRUE(control->set_speaker_level(r.set));
+        ASSERT_TRUE(wizard->set_microphone_level(r.set));
+        EXPECT_EQ(wizard->speaker_level(), r.read) << r.set;
+        EXPECT_EQ(control->microphone_level(), r.read) << r.set;
+        // Both hear of every change, their own included, once.
+        for (sound_mixer* mixer : {control.get(), wizard.get()}) {
+            EXPECT_TRUE(readable(*mixer)) << r.set;
+            EXPECT_TRUE(mixer->handle_events()) << r.set;
+            EXPECT_FALSE(readable(*mixer)) << r.set;
+            EXPECT_FALSE(mixer->handle_events()) << r.set;
+        }
+    }
+    EXPECT_FALSE(control->set_speaker_level(std::numeric_limits<double>::quiet_NaN()));
+    EXPECT_EQ(control->speaker_level(), 0.0);
+}
+
+TEST(NoMixer, HasNoLevelsAndNoNotices) {
+    std::unique_ptr<sound_mixer> mixer = make_no_mixer();
+    EXPECT_FALSE(mixer->available());
+    EXPECT_FALSE(mixer->speaker_level() || mixer->microphone_level());
+    EXPECT_FALSE(mixer->set_speaker_level(0.5) || mixer->set_microphone_level(0.5));
+    EXPECT_TRUE(mixer->poll_descriptors().empty());
+    EXPECT_FALSE(mixer->handle_events());
+}
+
+}  // namespace
+}  // namespace voxline::test

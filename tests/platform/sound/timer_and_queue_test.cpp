@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/sound/periodic_schedule.h"
+#include "platform/sound/periodic_timer.h"
+#include "platform/sound/thread_message_queue.h"
+
+namespace voxline::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+TEST(PeriodicSchedule, LateWakesCatchUpAtMostTenTicks) {
+    struct row {
+        int64_t now;
+        int ticks;
+        int64_t next;
+    } rows[] = {
+        {95, 0, 100},    // early: nothing yet
+        {100, 1, 110},   // on time
+        {109, 1, 110},   // late within the period
+        {130, 4, 140},   // three ticks late
+        {200, 11, 210},  // ten late: all run
+        {600, 11, 610},  // fifty late: ten run, the rest skipped, the phase kept
+    };
+    for (const auto& r : rows) {
+        const periodic_step step = periodic_due(r.now, 100, 10, 10);
+        EXPECT_EQ(step.ticks, r.ticks) << r.now;
+        EXPECT_EQ(step.next_deadline, r.next) << r.now;
+    }
+}
+
+TEST(PeriodicTimer, PostsFiveHundredTicksInFiveSecondsAndNoneAfterStop) {
+    thread_message_queue queue(1024);
+    periodic_timer timer;
+    const auto started = std::chrono::steady_clock::now();
+    ASSERT_TRUE(timer.start(10, [&] { queue.post({10000, 0, 0}); }));
+    EXPECT_FALSE(timer.start(10, [] {}));
+    int ticks = 0;
+    thread_message message;
+    // Half a period past the 500th deadline, so a tick that wakes a little late still counts.
+    const auto end = started + 5s + 5ms;
+    while (std::chrono::steady_clock::now() < end) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end - std::chrono::steady_clock::now());
+        if (queue.get(message, static_cast<int>(left.count()) + 1) && message.id == 10000) ++ticks;
+    }
+    timer.stop();
+    while (queue.peek(message, true)) ++ticks;  // posted just before the stop
+    EXPECT_NEAR(ticks, 500, 1);
+    EXPECT_FALSE(queue.get(message, 50));
+    EXPECT_FALSE(timer.running());
+}
+
+TEST(PeriodicTimer, RefusesPeriodsOutsideOneToThousandMilliseconds) {
+    periodic_timer timer;
+    EXPECT_FALSE(timer.start(0, [] {}));
+    EXPECT_FALSE(timer.start(1001, [] {}));
+    EXPECT_FALSE(timer.start(10, nullptr));
+}
+
+TEST(ThreadMessageQueue, FullRingRefusesAndOrderIsKept) {
+    thread_message_queue queue(4);
+    for (uint32_t id = 1; id <= 4; ++id) EXPECT_TRUE(queue.post({id, id * 10, 0}));
+    EXPECT_FALSE(queue.post({5, 0, 0}));
+    thread_message message;
+    ASSERT_TRUE(queue.peek(message, false));
+    EXPECT_EQ(message.id, 1u);
+    for (uint32_t id = 1; id <= 4; ++id) {
+        ASSERT_TRUE(queue.get(message, 0));
+        EXPECT_EQ(message.id, id);
+        EXPECT_EQ(message.wparam, id * 10);
+    }
+    EXPECT_FALSE(queue.peek(message, false));
+    EXPECT_FALSE(queue.get(message, 20));
+    EXPECT_TRUE(queue.post({6, 0, 0}));
+}
+
+TEST(ThreadMessageQueue, ManyPostersLoseNothingTheRingHasRoomFor) {
+    constexpr int k_posters = 4, k_each = 2000;
+    thread_message_queue queue(k_posters * k_each);
+    std::vector<std::thread> posters;
+    for (int p = 0; p < k_posters; ++p)
+        posters.emplace_back([&, p] {
+            for (int i = 0; i < k_each; ++i)
+                ASSERT_TRUE(queue.post({static_cast<uint32_t>(p), static_cast<uintptr_t>(i), 0}));
+        });
+    std::vector<int> next(k_posters, 0);
+    thread_message message;
+    for (int received = 0; received < k_posters * k_each; ++received) {
+        ASSERT_TRUE(queue.get(message, 5000));
+        // Each poster's messages arrive in the order it posted them.
+        ASSERT_EQ(message.wparam, static_cast<uintptr_t>(next[message.id]++));
+    }
+    for (auto& t : posters) t.join();
+    EXPECT_FALSE(queue.peek(message, true));
+}
+
+}  // namespace
+}  // namespace voxline::test
