@@ -4,92 +4,61 @@
 
 #include <vector>
 
-namespace voxline {
+namespace voxline::test {
 namespace {
 
 constexpr int NONE = -1;
 
 struct ordering_case {
-    const char* name;
     uint32_t threshold;
     std::vector<uint16_t> arrivals;
     std::vector<int> released;  // per arrival: the sequence number played, or NONE
     std::vector<uint16_t> held;
-    uint32_t late;
-    uint32_t duplicates;
+    uint32_t late, duplicates;
 };
 
-const ordering_case k_orderings[] = {
-    {"threshold 1 plays on arrival", 1, {5, 3, 3, 7}, {5, 3, 3, 7}, {}, 0, 0},
-    {"threshold 3 with 10, 12, 11", 3, {10, 12, 11}, {NONE, NONE, 10}, {11, 12}, 0, 0},
-    {"older than the oldest held is late and played at once",
-     3,
-     {10, 12, 11, 10},
-     {NONE, NONE, 10, 10},
-     {11, 12},
-     1,
-     0},
-    {"a second 12 releases 11 and is freed as a duplicate",
-     3,
-     {10, 12, 11, 12},
-     {NONE, NONE, 10, 11},
-     {12},
-     0,
-     1},
-    {"duplicate while filling", 4, {5, 5, 6, 7, 8}, {NONE, NONE, NONE, NONE, 5}, {6, 7, 8}, 0, 1},
-    {"earlier packet while filling becomes the head",
-     3,
-     {20, 18, 19},
-     {NONE, NONE, 18},
-     {19, 20},
-     0,
-     0},
-    {"kept in order across the wrap",
-     5,
-     {65534, 0, 65535, 1, 2, 3, 4},
-     {NONE, NONE, NONE, NONE, 65534, 65535, 0},
-     {1, 2, 3, 4},
-     0,
-     0},
-    {"late across the wrap", 3, {0, 1, 2, 65535}, {NONE, NONE, 0, 65535}, {1, 2}, 1, 0},
-    {"insertion in the middle", 4, {1, 4, 2, 3, 5}, {NONE, NONE, NONE, 1, 2}, {3, 4, 5}, 0, 0},
-};
-
-class JitterBufferOrdering : public ::testing::TestWithParam<ordering_case> {};
-
-TEST_P(JitterBufferOrdering, ReleasesAndHolds) {
-    const ordering_case& c = GetParam();
-    vxl_statistics stats;
-    jitter_buffer jb(8, c.threshold, 16, stats);
-    ASSERT_EQ(c.arrivals.size(), c.released.size());
-    for (size_t i = 0; i < c.arrivals.size(); ++i) {
-        jb_node* node = jb.take_free_node();
-        ASSERT_NE(node, nullptr);
-        node->sequence = c.arrivals[i];
-        jb_node* played = jb.insert(node);
-        EXPECT_EQ(played ? played->sequence : NONE, c.released[i]) << "arrival " << i;
-        if (played) jb.return_node(played);
-    }
-    std::vector<uint16_t> held;
-    for (const jb_node* n = jb.head(); n != nullptr; n = n->next) {
-        if (n->next) {
-            EXPECT_EQ(n->next->prev, n);
+TEST(JitterBuffer, ReleasesInSequenceOrder) {
+    const ordering_case cases[] = {
+        {1, {5, 3, 3, 7}, {5, 3, 3, 7}, {}, 0, 0},  // threshold 1 plays on arrival
+        {3, {10, 12, 11}, {NONE, NONE, 10}, {11, 12}, 0, 0},
+        {3, {10, 12, 11, 10}, {NONE, NONE, 10, 10}, {11, 12}, 1, 0},  // older than held: late
+        {3, {10, 12, 11, 12}, {NONE, NONE, 10, 11}, {12}, 0, 1},
+        {4, {5, 5, 6, 7, 8}, {NONE, NONE, NONE, NONE, 5}, {6, 7, 8}, 0, 1},
+        {3, {20, 18, 19}, {NONE, NONE, 18}, {19, 20}, 0, 0},
+        {5,
+         {65534, 0, 65535, 1, 2, 3, 4},
+         {NONE, NONE, NONE, NONE, 65534, 65535, 0},
+         {1, 2, 3, 4},
+         0,
+         0},
+        {3, {0, 1, 2, 65535}, {NONE, NONE, 0, 65535}, {1, 2}, 1, 0},
+        {4, {1, 4, 2, 3, 5}, {NONE, NONE, NONE, 1, 2}, {3, 4, 5}, 0, 0},
+    };
+    for (const ordering_case& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.arrivals));
+        vxl_statistics stats;
+        jitter_buffer jb(8, c.threshold, 16, stats);
+        for (size_t i = 0; i < c.arrivals.size(); ++i) {
+            jb_node* node = jb.take_free_node();
+            ASSERT_NE(node, nullptr);
+            node->sequence = c.arrivals[i];
+            jb_node* played = jb.insert(node);
+            EXPECT_EQ(played ? played->sequence : NONE, c.released[i]) << "arrival " << i;
+            if (played) jb.return_node(played);
         }
-        held.push_back(n->sequence);
+        std::vector<uint16_t> held;
+        for (const jb_node* n = jb.head(); n != nullptr; n = n->next) {
+            if (n->next) {
+                EXPECT_EQ(n->next->prev, n);
+            }
+            held.push_back(n->sequence);
+        }
+        EXPECT_EQ(held, c.held);
+        EXPECT_EQ(jb.count(), c.held.size());
+        EXPECT_EQ(stats.late_rtp.load(), c.late);
+        EXPECT_EQ(stats.duplicate_rtp.load(), c.duplicates);
     }
-    EXPECT_EQ(held, c.held);
-    EXPECT_EQ(jb.count(), c.held.size());
-    EXPECT_EQ(stats.late_rtp.load(), c.late);
-    EXPECT_EQ(stats.duplicate_rtp.load(), c.duplicates);
 }
-
-INSTANTIATE_TEST_SUITE_P(Cases, JitterBufferOrdering, ::testing::ValuesIn(k_orderings),
-                         [](const auto& info) {
-                             std::string n = info.param.name;
-                             for (char& ch : n)
-                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return n;
-                         });
 
 TEST(JitterBuffer, HasOneNodeBeyondTheCapacityAndReusesReturnedNodes) {
     struct sizing {
@@ -114,4 +83,4 @@ TEST(JitterBuffer, HasOneNodeBeyondTheCapacityAndReusesReturnedNodes) {
 }
 
 }  // namespace
-}  // namespace voxline
+}  // namespace voxline::test

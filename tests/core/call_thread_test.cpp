@@ -12,72 +12,59 @@
 #include "support/temp_home.h"
 #include "util/vxl_log.h"
 
-using namespace voxline;
-using ::testing::HasSubstr;
-
+namespace voxline::test {
 namespace {
 
-// Each test gets its own pair of loopback addresses.
-struct addresses {
-    std::string phone, agent;
-};
+using ::testing::HasSubstr;
 
-addresses addresses_for(int n) {
-    return {"127.0.1." + std::to_string(10 + n), "127.0.1." + std::to_string(100 + n)};
+void settle() {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
 
 class CallThread : public ::testing::Test {
   protected:
+    // Each test gets its own pair of loopback addresses.
     void start(int n, int flags = 0) {
         log_reset_for_test();
         home.write("vxl.mux", "");  // tests in one process may hold the instance lock
-        addr = addresses_for(n);
-        agent = std::make_unique<voxline_test::fake_call_agent>(addr.agent.c_str(), 2727);
+        phone_ip = "127.0.1." + std::to_string(10 + n);
+        agent_ip = "127.0.1." + std::to_string(100 + n);
+        agent = std::make_unique<fake_call_agent>(agent_ip.c_str(), 2727);
         ASSERT_TRUE(agent->bound);
         engine = new CTarnwickVXL();
-        ASSERT_EQ(configure(flags), VXL_S_OK);
+        ASSERT_EQ(configure(engine, callback, flags), VXL_S_OK);
         ASSERT_EQ(engine->LogonToCallAgent(), VXL_S_OK);
         ASSERT_TRUE(callback.wait_for("ConnectedToCallAgent"));
         ASSERT_TRUE(agent->wait_for("Tarn/ver(2.5.0.0)"));  // the endpoint information went out
     }
-    int32_t configure(int flags = 0) {
-        return engine->ConfigureCallParameters(addr.phone.c_str(), "5551000", "Alice",
-                                               addr.agent.c_str(), 2727, 2427, VXL_VOCODER_G711U, 2,
-                                               20, 60, 40, &callback, 0, 0, "100", "987654321",
-                                               "1234", flags, 0, 0, 0, nullptr, nullptr);
+    int32_t configure(CTarnwickVXL* e, recording_callback& cb, int flags = 0) {
+        return e->ConfigureCallParameters(
+            phone_ip.c_str(), "5551000", "Alice", agent_ip.c_str(), 2727, 2427, VXL_VOCODER_G711U,
+            2, 20, 60, 40, &cb, 0, 0, "100", "987654321", "1234", flags, 0, 0, 0, nullptr, nullptr);
     }
     void TearDown() override {
         if (engine) engine->Release();  // logs off and waits for the thread
     }
     std::string log() { return home.read("vxl.log"); }
 
-    voxline_test::temp_home home;
-    voxline_test::recording_callback callback;
-    std::unique_ptr<voxline_test::fake_call_agent> agent;
+    temp_home home;
+    recording_callback callback;
+    std::unique_ptr<fake_call_agent> agent;
     CTarnwickVXL* engine = nullptr;
-    addresses addr;
+    std::string phone_ip, agent_ip;
 };
 
 TEST_F(CallThread, NumbersAreCleanedOrRefused) {
     start(0);
-    EXPECT_EQ(engine->Call(nullptr), VXL_E_INVALID_NUMBER);
-    EXPECT_THAT(log(), HasSubstr("Application invoked Call () with an invalid number [NULL]"));
-    EXPECT_EQ(engine->Call(""), VXL_E_INVALID_NUMBER);
-    EXPECT_EQ(engine->Call("555*1234"), VXL_E_INVALID_NUMBER);
-    EXPECT_EQ(engine->Call("555#"), VXL_E_INVALID_NUMBER);
-    EXPECT_EQ(engine->Call("+15551234"), VXL_E_INVALID_NUMBER);
-    EXPECT_THAT(log(), HasSubstr("with an invalid number [555*1234]"));
+    for (const char* bad : {static_cast<const char*>(nullptr), "", "555*1234", "555#", "+15551234"})
+        EXPECT_EQ(engine->Call(bad), VXL_E_INVALID_NUMBER) << (bad ? bad : "null");
     EXPECT_EQ(engine->Call(std::string(151, '5').c_str()), VXL_E_INVALID_NUMBER);
 
     ASSERT_EQ(engine->Call("555 12-34"), VXL_S_OK);
     EXPECT_TRUE(agent->wait_for("D/5551234"));
-    EXPECT_EQ(agent->count_received("D/555 12-34"), 0);
     EXPECT_EQ(engine->Call("600"), VXL_E_REQUEST_NOT_ALLOWED);  // already on a call
-    EXPECT_THAT(log(), HasSubstr("Application invoked Call () while already on a call."));
-
     // A configuration while the thread runs changes nothing.
-    EXPECT_EQ(configure(), VXL_E_REQUEST_NOT_ALLOWED);
-    EXPECT_THAT(log(), HasSubstr("ConfigureCallParameters invoked while call is in progress."));
+    EXPECT_EQ(configure(engine, callback), VXL_E_REQUEST_NOT_ALLOWED);
 
     ASSERT_EQ(engine->Hangup(), VXL_S_OK);
     ASSERT_TRUE(callback.wait_for("Disconnected 0"));
@@ -85,56 +72,35 @@ TEST_F(CallThread, NumbersAreCleanedOrRefused) {
     EXPECT_TRUE(agent->wait_for("D/" + std::string(150, '7')));
 }
 
-TEST_F(CallThread, HangupBeforeTheNumberIsTakenSendsNothing) {
-    start(1);
-    const size_t before = agent->received().size();
-    {
-        // Holding the method lock keeps the call thread from taking the number in between.
-        std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
-        ASSERT_EQ(engine->Call("5559999"), VXL_S_OK);
-        ASSERT_EQ(engine->Hangup(), VXL_S_OK);
-    }
-    ASSERT_TRUE(callback.wait_for("Disconnected 0"));
-    EXPECT_THAT(log(),
-                HasSubstr("Hangup called before the call was initiated.  Sending disconnect"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_EQ(agent->received().size(), before);
-}
-
-TEST_F(CallThread, TwoHangupsSendOneOnHookAndDigitsFollowTheRules) {
+TEST_F(CallThread, TwoHangupsSendOneOnHookAndDigitsNeedAVoicePath) {
     start(2);
     EXPECT_EQ(engine->SendDigits(nullptr), VXL_S_OK);
-    EXPECT_THAT(log(), HasSubstr("NULL passed into SendDigits"));
     ASSERT_EQ(engine->SendDigits("12"), VXL_S_OK);  // on-hook: played locally, never sent
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_THAT(log(), HasSubstr("Playing onhook DTMF digits [12]"));
-
     ASSERT_EQ(engine->Call("5550001"), VXL_S_OK);
     ASSERT_TRUE(agent->wait_for("D/5550001"));
     ASSERT_EQ(engine->SendDigits("9"), VXL_S_OK);  // no voice path yet
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    EXPECT_THAT(log(), HasSubstr("Not sending digits because RTP session not active."));
-
     ASSERT_EQ(engine->Hangup(), VXL_S_OK);
     ASSERT_EQ(engine->Hangup(), VXL_S_OK);
     ASSERT_TRUE(callback.wait_for("Disconnected 0"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    settle();
     EXPECT_EQ(agent->count_received("O: L/hu"), 1);
+    EXPECT_EQ(agent->count_received("O: D/12"), 0);
+    EXPECT_EQ(agent->count_received("O: D/9"), 0);
 }
 
 TEST_F(CallThread, TonesReachTheClientOnlyInACall) {
     start(3);
     agent->send_command("RQNT", "X: 2\nS: L/dl\n");  // dial tone while idle
     ASSERT_TRUE(agent->wait_for("200 502"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    for (const auto& event : callback.snapshot()) EXPECT_NE(event, "PlayTone 1");
+    settle();
+    EXPECT_THAT(callback.snapshot(), ::testing::Not(::testing::Contains("PlayTone 1")));
 
     ASSERT_EQ(engine->Call("5550002"), VXL_S_OK);
     ASSERT_TRUE(agent->wait_for("D/5550002"));
     callback.play_tone_result = 1;  // the client asks the engine to play busy itself
     agent->send_command("RQNT", "X: 3\nS: L/bz\n");
     ASSERT_TRUE(callback.wait_for("PlayTone 3"));
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    settle();
     // There is no tone generator in this build yet, so the engine's own start fails.
     EXPECT_THAT(log(), HasSubstr("Failed playing call progress tone [busy]"));
 }
@@ -144,34 +110,27 @@ TEST_F(CallThread, LogoffSendsGracefulRestartAndEndsTheSession) {
     ASSERT_EQ(engine->LogoffFromCallAgent(1), VXL_S_OK);
     ASSERT_TRUE(callback.wait_for("Disconnected 3"));
     EXPECT_EQ(agent->count_received("RM: graceful"), 1);
-    for (int i = 0; i < 100 && engine->call_thread_running(); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    for (int i = 0; i < 100 && engine->call_thread_running(); ++i) settle();
     EXPECT_FALSE(engine->call_thread_running());
     EXPECT_EQ(engine->LogoffFromCallAgent(1), VXL_E_REQUEST_NOT_ALLOWED);
     // Diagnostic lines reached the client through MessagePrint, oldest first.
     const auto messages = callback.message_snapshot();
     ASSERT_FALSE(messages.empty());
-    EXPECT_THAT(messages.front(), ::testing::EndsWith("]Tarnwick Voxline Engine"));
     EXPECT_THAT(messages.front(), ::testing::StartsWith("8 ["));
-    EXPECT_EQ(callback.references(), 1u);  // the engine gave back its reference
+    EXPECT_THAT(messages.front(), ::testing::EndsWith("]Tarnwick Voxline Engine"));
+    engine->Release();
+    engine = nullptr;
+    EXPECT_EQ(callback.references(), 1u);  // the engine gave back every reference it took
 }
-
-}  // namespace
-
-namespace {
 
 TEST_F(CallThread, ASecondEngineInOneProcessDoesNotStartItsEndpoint) {
     start(5);
-    voxline_test::recording_callback second_callback;
+    recording_callback second_callback;
     auto* second = new CTarnwickVXL();
-    ASSERT_EQ(second->ConfigureCallParameters("127.0.1.16", "", "", addr.agent.c_str(), 2727, 2427,
-                                              VXL_VOCODER_G711U, 2, 20, 60, 40, &second_callback, 0,
-                                              0, "", "", "", 0, 0, 0, 0, nullptr, nullptr),
-              VXL_S_OK);
+    phone_ip = "127.0.1.16";
+    ASSERT_EQ(configure(second, second_callback), VXL_S_OK);
     ASSERT_EQ(second->LogonToCallAgent(), VXL_S_OK);
     EXPECT_TRUE(second_callback.wait_for("Disconnected 3"));
-    EXPECT_THAT(log(), HasSubstr("]Error--Application created more than one ITarnwickVXL "
-                                 "interface in a single process"));
     EXPECT_EQ(agent->count_received("7f000110"), 0);
     second->Release();
     // The first engine still owns the endpoint and keeps working.
@@ -180,3 +139,4 @@ TEST_F(CallThread, ASecondEngineInOneProcessDoesNotStartItsEndpoint) {
 }
 
 }  // namespace
+}  // namespace voxline::test

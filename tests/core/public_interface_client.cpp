@@ -7,9 +7,6 @@
 #include <voxline/voxline.h>
 
 #include <cstdio>
-#include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -73,11 +70,6 @@ int main(int argc, char** argv) {
 
     quiet_callback callback;
     check(engine->LogonToCallAgent() == VXL_E_REQUEST_NOT_ALLOWED, "logon before configure");
-    check(
-        engine->ConfigureCallParameters("127.0.0.63", "5551000", "Client", "127.0.0.1", 2727, 2427,
-                                        VXL_VOCODER_G711U, 3, 20, 60, 40, &callback, 0, 0, "", "",
-                                        "", 0, 0, 0, 0, nullptr, nullptr) == VXL_E_INVALIDARG,
-        "odd G.711 pack count refused");
     check(engine->ConfigureCallParameters("127.0.0.63", "5551000", "Client", "127.0.0.1", 2727,
                                           2427, VXL_VOCODER_G711U, 2, 20, 60, 40, &callback, 0, 0,
                                           "", "", "", 0, 0, 0, 0, nullptr, nullptr) == VXL_S_OK,
@@ -85,15 +77,6 @@ int main(int argc, char** argv) {
     check(engine->AddRef() == 2 && engine->Release() == 1, "reference count");
     check(engine->Release() == 0, "last release");
 
-    std::ifstream log(std::string(home) + "/vxl.log");
-    std::stringstream text;
-    text << log.rdbuf();
-    check(text.str().find("Odd RTP pack count (3) not allowed when using G.711 mu-law") !=
-              std::string::npos,
-          "refusal logged");
-    check(text.str().find("]Local IP address set to [127.0.0.63]") != std::string::npos,
-          "local address logged");
-    check(text.str().find("]Exiting ~CTarnwickVXL") != std::string::npos, "destruction logged");
     // The library stays loaded: unloading it is not part of what a client relies on.
     (void)library;
     std::string cleanup = std::string("rm -rf ") + home;

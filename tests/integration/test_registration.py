@@ -1,5 +1,6 @@
 """Registration, endpoint information, refusals and logoff, end to end."""
 
+import signal
 import unittest
 
 from harness import EndToEndTest
@@ -34,16 +35,21 @@ class RegistrationTest(EndToEndTest):
         self.assertEqual(phone.wait_exit(), 3)
         self.assertNotIn("event ConnectedToCallAgent", phone.events())
 
-    def test_logoff(self):
+    def test_logoff_by_option_and_by_signal(self):
         lab = self.start_lab()
-        phone = self.start_phone(["--logoff-after", "0.5"])
-        self.expect(phone, "event ConnectedToCallAgent")
-        self.expect(phone, "event Disconnected 3")
-        self.assertEqual(phone.wait_exit(), 0)
-        messages = lab.messages(phone.address)
-        self.assertTrue(any(m["text"].startswith("RSIP") and "RM: graceful" in m["text"]
-                            for m in messages))
-        self.assertFalse(self.endpoint_state(lab, phone)["registered"])
+        for how in ("option", "signal"):
+            with self.subTest(how=how):
+                phone = self.start_phone(["--logoff-after", "0.5"] if how == "option" else [])
+                self.expect(phone, "event ConnectedToCallAgent")
+                if how == "signal":
+                    lab.wait_for(lambda: (self.endpoint_state(lab, phone) or {}).get("version"))
+                    phone.process.send_signal(signal.SIGTERM)
+                self.assertEqual(phone.wait_exit(), 0, phone.describe())
+                graceful = lab.wait_for(lambda: [
+                    m for m in lab.messages(phone.address)
+                    if m["text"].startswith("RSIP") and "RM: graceful" in m["text"]])
+                self.assertTrue(graceful, phone.describe())
+                self.assertFalse(self.endpoint_state(lab, phone)["registered"])
 
     def test_refused_extension_reports_status_3_and_logs_off(self):
         lab = self.start_lab(extra=["--refuse-extension", "2999"])

@@ -13,14 +13,9 @@ LAB = os.path.join(ROOT, "tools", "lab", "dialdeck-lab")
 
 
 class Lab:
-    def __init__(self, address="127.0.0.1", port=0, extra=(), nat_port=0, log=None):
+    def __init__(self, address="127.0.0.1", port=0, extra=(), nat_port=0):
         command = [sys.executable, LAB, "--address", address, "--port", str(port),
-                   "--control-port", "0", "--nat-port", str(nat_port)]
-        if log:
-            command += ["--log", log, "--quiet"]
-        else:
-            command += ["--quiet"]
-        command += list(extra)
+                   "--control-port", "0", "--nat-port", str(nat_port), "--quiet"] + list(extra)
         self.process = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)
         deadline = time.monotonic() + 10
         line = ""

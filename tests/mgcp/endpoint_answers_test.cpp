@@ -9,7 +9,7 @@ namespace {
 
 struct answer_case {
     const char* name;
-    std::string command;             // without the transaction line's id: "%" is replaced
+    std::string command;
     std::string answer;              // the whole answer text
     std::vector<std::string> calls;  // call-control calls made while answering
     int in_call = 0;
@@ -65,7 +65,6 @@ const answer_case answer_cases[] = {
     {"unknown endpoint", "RQNT 300 aaln MGCP 1.0\r\nS: L/dl\r\n", "500 300\r\n", {}},
     // parse failures
     {"bad version", "RQNT 300 aaln/0 MGCP 0.1\r\nS: L/dl\r\n", "528 300\r\n", {}},
-    {"unknown line", RQNT + "W: 1\r\n", "510 300\r\n", {}},
     {"received RSIP", "RSIP 300 ca/0 MGCP 1.0\r\nRM: restart\r\n", "510 300\r\n", {}},
     {"received AUCX", "AUCX 300 aaln/0 MGCP 1.0\r\nI: 1\r\n", "510 300\r\n", {}},
     // CRCX
@@ -114,24 +113,18 @@ const answer_case answer_cases[] = {
     {"ntfy without own events", "NTFY 305 aaln/0 MGCP 1.0\r\nO: L/hd\r\n", "512 305\r\n", {}},
 };
 
-class endpoint_answers : public endpoint_fixture,
-                         public ::testing::WithParamInterface<answer_case> {};
+using endpoint_answers = endpoint_fixture;
 
-TEST_P(endpoint_answers, answer_and_calls) {
-    const answer_case& c = GetParam();
-    control.in_call = c.in_call;
-    control.calls.clear();
-    EXPECT_EQ(exchange(c.command), c.answer);
-    EXPECT_EQ(control.calls, c.calls);
+TEST_F(endpoint_answers, each_command_gets_its_answer_and_calls) {
+    for (const answer_case& c : answer_cases) {
+        SCOPED_TRACE(c.name);
+        control.in_call = c.in_call;
+        control.calls.clear();
+        g_fake_now += 6001;  // past the cached answer to the previous case's transaction
+        EXPECT_EQ(exchange(c.command), c.answer);
+        EXPECT_EQ(control.calls, c.calls);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(commands, endpoint_answers, ::testing::ValuesIn(answer_cases),
-                         [](const auto& info) {
-                             std::string name = info.param.name;
-                             for (char& ch : name)
-                                 if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-                             return name;
-                         });
 
 using endpoint_behaviour = endpoint_fixture;
 
@@ -143,7 +136,6 @@ TEST_F(endpoint_behaviour, crcx_hands_the_far_end_and_mode_to_call_control) {
     EXPECT_EQ(control.last_request.remote_port, 4000);
     EXPECT_TRUE(control.last_request.mode_given);
     EXPECT_EQ(control.last_request.mode, 2);
-    EXPECT_EQ(control.last_modify_mode, MGCP_MODIFY_INCOMING);
 }
 
 TEST_F(endpoint_behaviour, crcx_failures) {

@@ -13,6 +13,7 @@
 #include "mgcp/mgcp_call_control.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_endpoint.h"
+#include "support/temp_home.h"
 #include "util/process_settings.h"
 #include "util/udp_socket.h"
 
@@ -40,18 +41,14 @@ inline uint32_t loopback() {
     return ip("127.0.0.1");
 }
 
+// Records every call as "Name(arguments)" and answers with the results set here.
 class fake_call_control : public mgcp_call_control {
   public:
     std::vector<std::string> calls;
     uint16_t call_agent_port = 0;
     std::shared_ptr<udp_socket> receiver;
-    int config_result = 0;
-    int open_result = 1;
-    int modify_result = 1;
-    int audit_result = 0;
-    int in_call = 0;
+    int config_result = 0, open_result = 1, modify_result = 1, audit_result = 0, in_call = 0;
     mgcp_connection_request last_request;
-    int last_modify_mode = -1;
 
     int VCGetCallAgentConfig(int endpoint, uint32_t* address, uint16_t* port,
                              std::shared_ptr<udp_socket>* out) override {
@@ -63,7 +60,7 @@ class fake_call_control : public mgcp_call_control {
     }
     int LiOpenRTPSession(int endpoint, mgcp_connection_request* request) override {
         record("LiOpenRTPSession", endpoint);
-        dotted_to_address("10.1.2.3", &request->local_address);
+        request->local_address = ip("10.1.2.3");
         request->local_port = 3400;
         request->payload_type = 18;
         return open_result;
@@ -71,16 +68,11 @@ class fake_call_control : public mgcp_call_control {
     int LiModifyRTPSession(int endpoint, mgcp_connection_request* request, int mode) override {
         record("LiModifyRTPSession", endpoint, mode);
         last_request = *request;
-        last_modify_mode = mode;
         return modify_result;
     }
-    int VCRelease(int endpoint) override {
-        record("VCRelease", endpoint);
-        return 1;
-    }
+    int VCRelease(int endpoint) override { return record("VCRelease", endpoint), 1; }
     int VCPlayTone(int endpoint, int tone) override {
-        record("VCPlayTone", endpoint, tone);
-        return 200;
+        return record("VCPlayTone", endpoint, tone), 200;
     }
     void OnSuccessfulRSIPResponseReceived(int method) override {
         record("OnSuccessfulRSIPResponseReceived", method);
@@ -89,10 +81,7 @@ class fake_call_control : public mgcp_call_control {
         record("OnUnsuccessfulRSIPResponseReceived", method, code);
     }
     void OnNoResponse(int registration) override { record("OnNoResponse", registration); }
-    int OnAuditCommandReceived() override {
-        record("OnAuditCommandReceived");
-        return audit_result;
-    }
+    int OnAuditCommandReceived() override { return record("OnAuditCommandReceived"), audit_result; }
     void OnAniDnisReceived(int endpoint, const char* calling, const char* called) override {
         calls.push_back("OnAniDnisReceived(" + std::to_string(endpoint) + "," + calling + "," +
                         (called ? called : "null") + ")");
@@ -107,10 +96,7 @@ class fake_call_control : public mgcp_call_control {
     void OnUnsuccessfulExtensionResponseReceived() override {
         record("OnUnsuccessfulExtensionResponseReceived");
     }
-    int GetInActiveCallState() override {
-        record("GetInActiveCallState");
-        return in_call;
-    }
+    int GetInActiveCallState() override { return record("GetInActiveCallState"), in_call; }
 
   private:
     template <typename... Args>
@@ -135,7 +121,6 @@ class fake_call_agent {
         int length = sizeof buffer;
         sockaddr_in sender{};
         if (m_socket.read_socket_timeout(buffer, &length, &sender, 0, wait_ms) != UDP_OK) return "";
-        m_endpoint = sender;
         EXPECT_GT(length, 0);
         EXPECT_EQ(buffer[length - 1], '\0') << "datagram without its trailing NUL";
         return std::string(buffer, static_cast<size_t>(length > 0 ? length - 1 : 0));
@@ -152,7 +137,6 @@ class fake_call_agent {
 
   private:
     udp_socket m_socket;
-    sockaddr_in m_endpoint{};
 };
 
 // An endpoint started against a fake call agent, with the RSIP restart read.

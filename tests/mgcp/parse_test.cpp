@@ -6,13 +6,12 @@
 
 #include "mgcp/mgcp_codec.h"
 
-namespace voxline {
+namespace voxline::test {
 namespace {
 
 constexpr int DROPPED = -1;
 
 struct parse_case {
-    const char* name;
     std::string text;
     int kind;           // DROPPED, a command kind, or MGCP_UNPARSED
     uint32_t code = 0;  // the answer code for MGCP_UNPARSED
@@ -21,67 +20,60 @@ struct parse_case {
 const std::string H = "RQNT 1201 aaln/0 MGCP 1.0\r\n";
 
 const parse_case parse_cases[] = {
-    {"empty", "", DROPPED},
-    {"blank line only", "\r\n", DROPPED},
-    {"unknown verb", "XYZW 1 aaln/0 MGCP 1.0\r\n", DROPPED},
-    {"plain RQNT", H + "X: 1\r\n", MGCP_RQNT},
-    {"leading LF skipped", "\n" + H, MGCP_RQNT},
-    {"verbs by letters AUEP", "AUEP 1 aaln/0 MGCP 1.0\r\n", MGCP_AUEP},
-    {"verbs by letters AUCX", "AUCX 1 aaln/0 MGCP 1.0\r\n", MGCP_AUCX},
-    {"verbs by letters RSIP", "RSIP 1 aaln/0 MGCP 1.0\r\n", MGCP_RSIP},
-    {"lower-case verb", "crcx 1 aaln/0 MGCP 1.0\r\n", MGCP_CRCX},
-    {"version 0.1", "RQNT 1 aaln/0 MGCP 0.1\r\n", MGCP_UNPARSED, 528},
-    {"version 1.1", "RQNT 1 aaln/0 MGCP 1.1\r\n", MGCP_UNPARSED, 528},
-    {"no version", "RQNT 1 aaln/0\r\n", MGCP_UNPARSED, 528},
-    {"endpoint dots are not the version", "RQNT 1 aaln/0@gw.example.net MGCP 1.0\r\n", MGCP_RQNT},
-    {"missing transaction id", "RQNT x aaln/0 MGCP 1.0\r\n", MGCP_UNPARSED, 510},
-    {"unknown line", H + "W: 1\r\n", MGCP_UNPARSED, 510},
-    {"name without reader F:", H + "F: x\r\n", MGCP_UNPARSED, 510},
-    {"name without reader N:", H + "N: ca@host\r\n", MGCP_UNPARSED, 510},
-    {"bad mode", H + "M: sendreceive\r\n", MGCP_UNPARSED, 510},
-    {"mode case-blind", H + "M: SendRecv\r\n", MGCP_RQNT},
-    {"bad restart method", H + "RM: reboot\r\n", MGCP_UNPARSED, 510},
-    {"bad reason code", H + "E: xyz\r\n", MGCP_UNPARSED, 510},
-    {"reason code too large", H + "E: 1ffffffff\r\n", MGCP_UNPARSED, 510},
-    {"restart delay not a number", H + "RD: soon\r\n", MGCP_UNPARSED, 510},
-    {"unknown package", H + "S: Q/dl\r\n", MGCP_UNPARSED, 510},
-    {"package without reader", H + "S: M/xx\r\n", MGCP_UNPARSED, 510},
-    {"unknown line event", H + "S: L/xyz\r\n", MGCP_UNPARSED, 510},
-    {"event without package", H + "S: dl\r\n", MGCP_UNPARSED, 510},
-    {"six signals", H + "S: L/dl, L/v, L/bz, L/e, L/z, L/pg\r\n", MGCP_UNPARSED, 510},
-    {"five signals", H + "S: L/dl, L/v, L/bz, L/e, L/z\r\n", MGCP_RQNT},
-    {"unclosed parameter", H + "S: L/ci(abc\r\n", MGCP_UNPARSED, 510},
-    {"stray parenthesis", H + "S: L/dl)\r\n", MGCP_UNPARSED, 510},
-    {"eleven ranges", H + "K: 1 2 3 4 5 6 7 8 9 10 11\r\n", MGCP_UNPARSED, 510},
-    {"counter without value", H + "P: PS=\r\n", MGCP_UNPARSED, 510},
-    {"no blank after colon", H + "X:77\r\n", MGCP_RQNT},
-    {"bare LF lines", "RQNT 5 aaln/0 MGCP 1.0\nX: 1\nR: L/hd\n", MGCP_RQNT},
-    {"response", "200 1201 OK\r\n", MGCP_RESPONSE},
-    {"response drops lines it cannot read", "200 1201 OK\r\nN: ca@host\r\nW: 1\r\n", MGCP_RESPONSE},
+    {"", DROPPED},
+    {"\r\n", DROPPED},
+    {"XYZW 1 aaln/0 MGCP 1.0\r\n", DROPPED},
+    {H + "X: 1\r\n", MGCP_RQNT},
+    {"\n" + H, MGCP_RQNT},
+    {"AUEP 1 aaln/0 MGCP 1.0\r\n", MGCP_AUEP},
+    {"AUCX 1 aaln/0 MGCP 1.0\r\n", MGCP_AUCX},
+    {"RSIP 1 aaln/0 MGCP 1.0\r\n", MGCP_RSIP},
+    {"crcx 1 aaln/0 MGCP 1.0\r\n", MGCP_CRCX},
+    {"RQNT 1 aaln/0 MGCP 0.1\r\n", MGCP_UNPARSED, 528},
+    {"RQNT 1 aaln/0 MGCP 1.1\r\n", MGCP_UNPARSED, 528},
+    {"RQNT 1 aaln/0\r\n", MGCP_UNPARSED, 528},
+    {"RQNT 1 aaln/0@gw.example.net MGCP 1.0\r\n", MGCP_RQNT},
+    {"RQNT x aaln/0 MGCP 1.0\r\n", MGCP_UNPARSED, 510},
+    {H + "W: 1\r\n", MGCP_UNPARSED, 510},
+    {H + "F: x\r\n", MGCP_UNPARSED, 510},
+    {H + "N: ca@host\r\n", MGCP_UNPARSED, 510},
+    {H + "M: sendreceive\r\n", MGCP_UNPARSED, 510},
+    {H + "M: SendRecv\r\n", MGCP_RQNT},
+    {H + "RM: reboot\r\n", MGCP_UNPARSED, 510},
+    {H + "E: xyz\r\n", MGCP_UNPARSED, 510},
+    {H + "E: 1ffffffff\r\n", MGCP_UNPARSED, 510},
+    {H + "RD: soon\r\n", MGCP_UNPARSED, 510},
+    {H + "S: Q/dl\r\n", MGCP_UNPARSED, 510},
+    {H + "S: M/xx\r\n", MGCP_UNPARSED, 510},
+    {H + "S: L/xyz\r\n", MGCP_UNPARSED, 510},
+    {H + "S: dl\r\n", MGCP_UNPARSED, 510},
+    {H + "S: L/dl, L/v, L/bz, L/e, L/z, L/pg\r\n", MGCP_UNPARSED, 510},
+    {H + "S: L/dl, L/v, L/bz, L/e, L/z\r\n", MGCP_RQNT},
+    {H + "S: L/ci(abc\r\n", MGCP_UNPARSED, 510},
+    {H + "S: L/dl)\r\n", MGCP_UNPARSED, 510},
+    {H + "K: 1 2 3 4 5 6 7 8 9 10 11\r\n", MGCP_UNPARSED, 510},
+    {H + "P: PS=\r\n", MGCP_UNPARSED, 510},
+    {H + "X:77\r\n", MGCP_RQNT},
+    {"RQNT 5 aaln/0 MGCP 1.0\nX: 1\nR: L/hd\n", MGCP_RQNT},
+    {"200 1201 OK\r\n", MGCP_RESPONSE},
+    {"200 1201 OK\r\nN: ca@host\r\nW: 1\r\n", MGCP_RESPONSE},
 };
 
-class parsing : public ::testing::TestWithParam<parse_case> {};
-
-TEST_P(parsing, gives_the_expected_record) {
-    const parse_case& c = GetParam();
-    auto m = parse_message(c.text.data(), c.text.size());
-    if (c.kind == DROPPED) {
-        EXPECT_FALSE(m);
-        return;
-    }
-    ASSERT_TRUE(m);
-    EXPECT_EQ(m->kind, c.kind);
-    if (c.kind == MGCP_UNPARSED) {
-        EXPECT_EQ(m->response_code, c.code);
+TEST(mgcp_parse, each_text_gives_the_expected_record) {
+    for (const parse_case& c : parse_cases) {
+        SCOPED_TRACE(c.text);
+        auto m = parse_message(c.text.data(), c.text.size());
+        if (c.kind == DROPPED) {
+            EXPECT_FALSE(m);
+            continue;
+        }
+        ASSERT_TRUE(m);
+        EXPECT_EQ(m->kind, c.kind);
+        if (c.kind == MGCP_UNPARSED) {
+            EXPECT_EQ(m->response_code, c.code);
+        }
     }
 }
-
-INSTANTIATE_TEST_SUITE_P(cases, parsing, ::testing::ValuesIn(parse_cases), [](const auto& info) {
-    std::string name = info.param.name;
-    for (char& ch : name)
-        if (!isalnum(static_cast<unsigned char>(ch))) ch = '_';
-    return name;
-});
 
 TEST(mgcp_parse, command_fields) {
     std::string text = "CRCX 987654321 dialdeck-endpoint-name/0 MGCP 1.0\r\nC: 1\r\n";
@@ -99,8 +91,8 @@ TEST(mgcp_parse, long_fields_are_cut_to_their_buffers) {
     std::string text = "RQNT 5 " + name + "/0 MGCP 1.0\r\nX: " + id + "\r\n";
     auto m = parse_message(text.data(), text.size());
     ASSERT_EQ(m->kind, MGCP_RQNT);
-    EXPECT_EQ(std::string(m->endpoint_name), name.substr(0, MGCP_ENDPOINT_NAME_SIZE - 1));
-    EXPECT_EQ(m->find(MGCP_PARAM_REQUEST_ID)->text.size(), size_t(MGCP_MAX_REQUEST_ID));
+    EXPECT_EQ(std::string(m->endpoint_name), name.substr(0, 28));
+    EXPECT_EQ(m->find(MGCP_PARAM_REQUEST_ID)->text.size(), 127u);
 }
 
 TEST(mgcp_parse, datagram_text_ends_at_nul_or_after_last_byte) {
@@ -124,4 +116,4 @@ TEST(mgcp_parse, body_without_connection_line_is_ignored) {
 }
 
 }  // namespace
-}  // namespace voxline
+}  // namespace voxline::test

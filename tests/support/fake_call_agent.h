@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-namespace voxline_test {
+namespace voxline::test {
 
 class fake_call_agent {
   public:
@@ -122,4 +122,4 @@ class fake_call_agent {
     unsigned m_transaction = 500;
 };
 
-}  // namespace voxline_test
+}  // namespace voxline::test

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace voxline_test {
+namespace voxline::test {
 
 class recording_callback : public IVXLCallback {
   public:
@@ -81,4 +81,4 @@ class recording_callback : public IVXLCallback {
     std::condition_variable m_changed;
 };
 
-}  // namespace voxline_test
+}  // namespace voxline::test

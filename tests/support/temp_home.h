@@ -1,39 +1,68 @@
-// A private engine directory per test, so logs, markers and the key store
-// never leak between tests or into the user's home.
+// Private engine directories, so logs, markers and the key store never leak
+// between tests or into the user's home. Including this header gives the
+// whole process one (set before main, removed at exit); a temp_home gives one
+// test its own and hands the process's back when it ends.
 #pragma once
 
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
 
-namespace voxline_test {
+namespace voxline::test {
+
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline const std::string& process_temp_home() {
+    // A plain array outlives every static string, so the exit handler can still read it.
+    static char path[] = "/tmp/voxline-process-XXXXXX";
+    static const std::string home = [] {
+        if (!mkdtemp(path)) return std::string("/tmp");
+        setenv("VOXLINE_HOME", path, 1);
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        });
+        return std::string(path);
+    }();
+    return home;
+}
+
+inline const bool process_temp_home_ready = !process_temp_home().empty();
+
+// The whole of the current engine directory's vxl.log.
+inline std::string engine_log() {
+    const char* home = getenv("VOXLINE_HOME");
+    return read_file(std::string(home ? home : process_temp_home().c_str()) + "/vxl.log");
+}
 
 class temp_home {
   public:
     temp_home() {
         char pattern[] = "/tmp/voxline-test-XXXXXX";
-        m_path = mkdtemp(pattern);
+        m_path = mkdtemp(pattern) ? pattern : process_temp_home();
         setenv("VOXLINE_HOME", m_path.c_str(), 1);
     }
     ~temp_home() {
+        setenv("VOXLINE_HOME", process_temp_home().c_str(), 1);
         std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
+        if (m_path != process_temp_home()) std::filesystem::remove_all(m_path, ignored);
     }
+    temp_home(const temp_home&) = delete;
+    temp_home& operator=(const temp_home&) = delete;
+
     const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
-    std::string read(const std::string& name) const {
-        std::ifstream in(file(name), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    std::string read(const std::string& name) const { return read_file(file(name)); }
     void write(const std::string& name, const std::string& text) const {
-        std::ofstream out(file(name), std::ios::binary);
-        out << text;
+        std::ofstream(file(name), std::ios::binary) << text;
     }
     bool exists(const std::string& name) const { return std::filesystem::exists(file(name)); }
 
@@ -41,4 +70,4 @@ class temp_home {
     std::string m_path;
 };
 
-}  // namespace voxline_test
+}  // namespace voxline::test

@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-using voxline::log_queue;
+namespace voxline::test {
+namespace {
 
 TEST(LogQueue, HoldsEightyLinesAndDropsTheRest) {
     log_queue queue;
@@ -36,3 +37,6 @@ TEST(LogQueue, KeepsLevelsAndCutsTextTo511Characters) {
     EXPECT_EQ(got[0].second.size(), 511u);
     EXPECT_EQ(got[1], std::make_pair(16, std::string("stat")));
 }
+
+}  // namespace
+}  // namespace voxline::test

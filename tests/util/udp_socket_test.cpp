@@ -4,11 +4,9 @@
 #include <errno.h>
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstring>
 
-using namespace voxline;
-
+namespace voxline::test {
 namespace {
 
 // Each test binds its own loopback address so parallel tests never collide.
@@ -28,10 +26,7 @@ TEST(UdpSocket, ReadOnAQuietSocketTimesOut) {
     ASSERT_EQ(quiet.listen_socket(0), UDP_OK);
     char buffer[64];
     int length = sizeof buffer;
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(quiet.read_socket_timeout(buffer, &length, nullptr, 0, 200), UDP_TIMEOUT);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(waited, std::chrono::milliseconds(190));
+    EXPECT_EQ(quiet.read_socket_timeout(buffer, &length, nullptr, 0, 50), UDP_TIMEOUT);
     EXPECT_EQ(length, 0);
     length = sizeof buffer;
     EXPECT_EQ(quiet.nread_socket_nonblock(buffer, &length, nullptr), UDP_NOTHING_TO_READ);
@@ -68,11 +63,7 @@ TEST(UdpSocket, DatagramsEmptyTruncatedAndWhole) {
 TEST(DottedAddress, ConvertsBothWaysAndRefusesNames) {
     uint32_t address = 0;
     ASSERT_TRUE(dotted_to_address("10.1.2.3", &address));
-    const auto* bytes = reinterpret_cast<const unsigned char*>(&address);
-    EXPECT_EQ(bytes[0], 10);
-    EXPECT_EQ(bytes[1], 1);
-    EXPECT_EQ(bytes[2], 2);
-    EXPECT_EQ(bytes[3], 3);
+    EXPECT_EQ(address, htonl(0x0A010203));
     char text[16];
     EXPECT_STREQ(address_to_dotted(address, text, sizeof text), "10.1.2.3");
 
@@ -87,3 +78,4 @@ TEST(DottedAddress, ConvertsBothWaysAndRefusesNames) {
 }
 
 }  // namespace
+}  // namespace voxline::test

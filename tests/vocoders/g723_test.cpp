@@ -1,10 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "signal_metrics.h"
-#include "vocoders/g723_framing.h"
 #include "vocoders/vocoder.h"
 
-namespace voxline {
+namespace voxline::test {
 namespace {
 
 struct decode_case {
@@ -31,14 +30,6 @@ std::vector<uint8_t> cut(std::vector<uint8_t> a, size_t n) {
 }
 
 const std::vector<uint8_t> k_silence_frame = {0x02, 0x40, 0x21, 0x10};
-
-TEST(G723, FrameLengthComesFromTheFirstOctet) {
-    EXPECT_EQ(g723_frame_length(0x00), 24u);
-    EXPECT_EQ(g723_frame_length(0x01), 24u);
-    EXPECT_EQ(g723_frame_length(0x02), 4u);
-    EXPECT_EQ(g723_frame_length(0x03), 4u);
-    EXPECT_EQ(g723_frame_length(0xFC), 24u);
-}
 
 TEST(G723, DecodesMixedFrameLengths) {
     const decode_case cases[] = {
@@ -80,7 +71,7 @@ TEST(G723, EncodesWhole30msFramesOnly) {
         uint32_t pcm_bytes, frames;
     };
     auto v = create_vocoder(VOCODER_G723, 2);
-    const std::vector<int16_t> tone = test::sine(440, 8000, 720);
+    const std::vector<int16_t> tone = sine(440, 8000, 720);
     for (const encode_case c : {encode_case{479, 0}, encode_case{480, 1}, encode_case{959, 1},
                                 encode_case{960, 2}, encode_case{1440, 3}}) {
         std::vector<uint8_t> out(100);
@@ -94,4 +85,4 @@ TEST(G723, EncodesWhole30msFramesOnly) {
 }
 
 }  // namespace
-}  // namespace voxline
+}  // namespace voxline::test

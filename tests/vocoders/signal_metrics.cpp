@@ -6,43 +6,16 @@
 
 namespace voxline::test {
 
-double snr_db(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded) {
-    const size_t n = std::min(reference.size(), decoded.size());
-    double signal = 0, noise = 0;
-    for (size_t i = 0; i < n; ++i) {
-        signal += double(reference[i]) * reference[i];
-        const double e = double(reference[i]) - decoded[i];
-        noise += e * e;
-    }
-    return 10.0 * std::log10(signal / std::max(noise, 1e-9));
-}
+namespace {
 
-double segmental_snr_db(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded,
-                        size_t frame) {
-    const std::vector<double> energy = frame_energies(reference, frame);
-    const size_t frames = std::min(energy.size(), decoded.size() / frame);
-    const double loudest = energy.empty() ? 0 : *std::max_element(energy.begin(), energy.end());
-    double sum = 0;
-    size_t used = 0;
-    for (size_t f = 0; f < frames; ++f) {
-        if (energy[f] < loudest * 1e-4 || energy[f] == 0) continue;
-        double noise = 0;
-        for (size_t i = f * frame; i < (f + 1) * frame; ++i) {
-            const double e = double(reference[i]) - decoded[i];
-            noise += e * e;
-        }
-        sum += 10.0 * std::log10(energy[f] / std::max(noise, 1e-9));
-        ++used;
-    }
-    return used ? sum / double(used) : 0;
-}
-
-std::vector<double> frame_energies(const std::vector<int16_t>& pcm, size_t frame) {
+std::vector<double> frame_energies(const std::vector<int16_t>& pcm, size_t frame = 160) {
     std::vector<double> out(pcm.size() / frame);
     for (size_t f = 0; f < out.size(); ++f)
         for (size_t i = f * frame; i < (f + 1) * frame; ++i) out[f] += double(pcm[i]) * pcm[i];
     return out;
 }
+
+}  // namespace
 
 double envelope_correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b) {
     std::vector<double> x = frame_energies(a), y = frame_energies(b);

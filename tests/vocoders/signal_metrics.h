@@ -7,17 +7,6 @@
 
 namespace voxline::test {
 
-// Signal-to-noise ratio in dB of `decoded` against `reference` over their common length.
-double snr_db(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded);
-
-// Mean of the per-frame SNR over frames whose reference energy is within
-// 40 dB of the loudest frame (pauses would only measure the codec's idle noise).
-double segmental_snr_db(const std::vector<int16_t>& reference, const std::vector<int16_t>& decoded,
-                        size_t frame = 160);
-
-// Energy of each 20 ms frame.
-std::vector<double> frame_energies(const std::vector<int16_t>& pcm, size_t frame = 160);
-
 // Pearson correlation of the 20 ms frame-energy envelopes.
 double envelope_correlation(const std::vector<int16_t>& a, const std::vector<int16_t>& b);
 

@@ -27,9 +27,7 @@ struct codec_case {
     double min_correlation;  // of the 20 ms energy envelopes
 };
 
-class ToolRoundTrip : public ToolTest {};
-
-TEST_F(ToolRoundTrip, EveryCodecKeepsTheEnvelope) {
+TEST(ToolRoundTrip, EveryCodecKeepsTheEnvelope) {
     const std::vector<int16_t> input = bursts();
     const std::string wav = path("bursts.wav");
     std::string error;
@@ -54,7 +52,7 @@ TEST_F(ToolRoundTrip, EveryCodecKeepsTheEnvelope) {
     }
 }
 
-TEST_F(ToolRoundTrip, RefusesWhatItCannotUse) {
+TEST(ToolRoundTrip, RefusesWhatItCannotUse) {
     // A 16 kHz WAV: same layout, other rate.
     std::string error;
     ASSERT_TRUE(write_wav_file(path("rate.wav"), std::vector<int16_t>(800), error));
@@ -84,7 +82,7 @@ TEST_F(ToolRoundTrip, RefusesWhatItCannotUse) {
     }
 }
 
-TEST_F(ToolRoundTrip, WarnsAboutATrailingPartialFrame) {
+TEST(ToolRoundTrip, WarnsAboutATrailingPartialFrame) {
     std::string error;
     const std::vector<uint8_t> raw(25, 0x00);  // two G.729 frames and 5 stray bytes
     ASSERT_TRUE(write_binary_file(path("partial.raw"), raw.data(), raw.size(), error));
