@@ -1,11 +1,13 @@
 #include "audio/rtp_streamer.h"
 
+#include "audio/audio_session.h"
 #include "audio/vxl_statistics.h"
 #include "platform/clock.h"
 #include "util/local_address.h"
 #include "util/process_settings.h"
 #include "util/udp_socket.h"
 #include "util/vxl_log.h"
+#include "vocoders/codec_table.h"
 
 namespace voxline {
 
@@ -14,7 +16,21 @@ namespace {
 constexpr int PAYLOAD_TYPES[] = {18, 4, 0, 8};
 }  // namespace
 
-rtp_streamer_t::rtp_streamer_t(int media_codec) : m_media_codec(media_codec) {}
+namespace {
+
+audio_session* make_audio_session(int media_codec, int frames_per_packet, int32_t min_input_ms) {
+    const codec_info* codec = find_codec(media_codec);
+    if (!codec) codec = find_codec(VOCODER_G723);
+    const uint32_t pack = frames_per_packet > 0 ? static_cast<uint32_t>(frames_per_packet) : 1;
+    return new audio_session(min_input_ms, codec->frame_ms * pack,
+                             codec->decoded_frame_bytes * pack);
+}
+
+}  // namespace
+
+rtp_streamer_t::rtp_streamer_t(int media_codec, int frames_per_packet, int32_t min_input_ms)
+    : m_media_codec(media_codec),
+      m_audio(make_audio_session(media_codec, frames_per_packet, min_input_ms)) {}
 
 rtp_streamer_t::~rtp_streamer_t() {
     close();
@@ -47,6 +63,10 @@ int rtp_streamer_t::open(const char*, int, bool, int, std::string* visible_addre
 
 int rtp_streamer_t::enable(const char* remote_address, int remote_port) {
     if (!m_socket) return -1;
+    if (int32_t rc = open_sound_devices(true); rc != 0) {
+        VXL_LOG(LOG_ERROR, "Unable to open the sound devices (0x%08X)", static_cast<unsigned>(rc));
+        return -1;
+    }
     m_remote_address = remote_address ? remote_address : "";
     m_remote_port = remote_port;
     m_enabled = true;
@@ -57,6 +77,8 @@ void rtp_streamer_t::close() {
     if (m_socket) log_call_summary(tick_ms());
     m_enabled = false;
     m_socket.reset();
+    m_audio->close_pipelines();
+    if (m_audio->devices_open()) m_audio->close_devices();
     m_measured_echo_delay.store(0);
 }
 
@@ -72,8 +94,15 @@ bool rtp_streamer_t::is_open() const {
     return m_socket != nullptr;
 }
 
-int32_t rtp_streamer_t::open_sound_devices() {
-    return 0;
+int32_t rtp_streamer_t::open_sound_devices(bool retry) {
+    return m_audio->open_audio_devices(retry);
+}
+
+int32_t rtp_streamer_t::test_sound_devices() {
+    const int32_t rc = m_audio->open_audio_devices(false);
+    close();
+    m_audio->close_devices();
+    return rc;
 }
 
 void rtp_streamer_t::post_measured_echo_delay(int ms) {

@@ -1,7 +1,7 @@
-// The media session of one call. For now it holds the call's RTP port and
-// reports its address; voice does not flow yet (the RTP thread, the sound
-// pipeline and the codecs join it later), so enabling and closing only
-// change its state.
+// The media session of one call. For now it holds the call's RTP port, its
+// address and the sound devices (held from an offer or an answer to the
+// session's close); voice does not flow yet (the RTP thread and the codecs
+// join it later), so enabling only changes its state.
 #pragma once
 
 #include <atomic>
@@ -12,13 +12,16 @@
 
 namespace voxline {
 
+class audio_session;
 class udp_socket;
 
 constexpr uint16_t RTP_LOCAL_PORT = 3400;
 
 class rtp_streamer_t {
   public:
-    explicit rtp_streamer_t(int media_codec);
+    // frames_per_packet and min_input_ms as configured; they size the
+    // sound pipelines.
+    rtp_streamer_t(int media_codec, int frames_per_packet, int32_t min_input_ms);
     ~rtp_streamer_t();
     rtp_streamer_t(const rtp_streamer_t&) = delete;
     rtp_streamer_t& operator=(const rtp_streamer_t&) = delete;
@@ -35,8 +38,12 @@ class rtp_streamer_t {
     // The media engine flagged the last open or enable failure itself.
     bool failure_flagged() const { return m_failure_flagged; }
 
-    // Sound devices for an incoming call or answering it: 0 or a result code.
-    int32_t open_sound_devices();
+    // Both sound devices: 0 or a sound-device result code. Without retry a
+    // busy output fails at once; with it the output is tried for about 1 s.
+    int32_t open_sound_devices(bool retry);
+    // The configuration's device test: open both, then close everything.
+    int32_t test_sound_devices();
+    audio_session& audio() { return *m_audio; }
     // RTP payload type of the codec in use.
     int payload_type() const;
     // The echo-delay mailbox, one slot. The measuring side (the RTP thread,
@@ -57,6 +64,7 @@ class rtp_streamer_t {
 
   private:
     int m_media_codec;
+    std::unique_ptr<audio_session> m_audio;
     std::unique_ptr<udp_socket> m_socket;
     bool m_enabled = false;
     bool m_failure_flagged = false;

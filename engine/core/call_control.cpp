@@ -46,7 +46,8 @@ call_control::call_control(const call_control_settings& settings, CTarnwickVXL* 
                            IVXLCallback* callback)
     : m_settings(settings), m_owner(owner) {
     m_module_directory = find_module_directory();
-    m_rtp_streamer = std::make_unique<rtp_streamer_t>(settings.media_codec);
+    m_rtp_streamer = std::make_unique<rtp_streamer_t>(
+        settings.media_codec, settings.frames_per_packet, settings.input_ms);
     // A measured echo delay is reported at once, without the call thread polling for it.
     m_rtp_streamer->set_call_thread_wake([owner] {
         if (owner) owner->wake_call_thread();

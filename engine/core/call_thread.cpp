@@ -124,7 +124,7 @@ call_action choose_action(CTarnwickVXL* engine, call_control* control, std::stri
 void answer_call(call_control* control, mgcp_endpoint* endpoint) {
     rtp_streamer_t* media = control->media();
     if (media) {
-        const int32_t rc = media->open_sound_devices();
+        const int32_t rc = media->open_sound_devices(true);
         if (rc != 0) {
             control->set_status(VXL_STATUS_SOUND_DEVICE_FAILED, rc);
             control->handle_call_progress_event(CPE_STATUS);

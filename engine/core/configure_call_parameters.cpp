@@ -5,13 +5,14 @@
 
 #include <cstring>
 
+#include "audio/rtp_streamer.h"
+#include "audio/timeslot_manager.h"
 #include "core/call_control.h"
 #include "core/call_parameters.h"
 #include "core/client_name.h"
 #include "core/tarnwick_vxl.h"
 #include "platform/cpu_features.h"
 #include "platform/engine_paths.h"
-#include "platform/media_device_checks.h"
 #include "util/process_settings.h"
 #include "util/udp_socket.h"
 #include "util/vxl_log.h"
@@ -179,7 +180,7 @@ int32_t CTarnwickVXL::configure(call_parameters p, IVXLCallback* pStatusCallback
         }
     }
 
-    if (int32_t rc = media_timer_resolution_test(); rc != VXL_S_OK) return rc;
+    if (!timeslot_manager::test_timer_resolution()) return VXL_E_TIMER_RESOLUTION;
 
     if (!pStatusCallback || !p.szCallAgentIP || p.iSamplesPerRtpPacket < 1 ||
         p.iSamplesPerRtpPacket > MAX_PACK_COUNT)
@@ -225,7 +226,7 @@ int32_t CTarnwickVXL::configure(call_parameters p, IVXLCallback* pStatusCallback
     auto* control = new call_control(settings, this, pStatusCallback);
     m_mic_wizard.set_callback(pStatusCallback);
 
-    const int32_t device_rc = media_sound_device_test();
+    const int32_t device_rc = control->media()->test_sound_devices();
     if (device_rc == VXL_E_SOUND_NO_DEVICE || device_rc == VXL_E_SOUND_DEVICE ||
         device_rc == VXL_E_SOUND_DEVICE_ERROR) {
         control->release();

@@ -207,7 +207,7 @@ void mgcp_callbacks::OnAniDnisReceived(int, const char* calling, const char*) {
     control->set_incoming_caller(calling ? calling : "");
     control->handle_call_progress_event(CPE_RINGING);
     if (rtp_streamer_t* media = control->media()) {
-        const int32_t rc = media->open_sound_devices();
+        const int32_t rc = media->open_sound_devices(false);
         if (rc != 0) {
             control->set_status(VXL_STATUS_SOUND_DEVICE_FAILED, rc);
             control->handle_call_progress_event(CPE_STATUS);

@@ -48,6 +48,7 @@ int main(int argc, char** argv) {
     char home[] = "/tmp/voxline-client-XXXXXX";
     if (!mkdtemp(home)) return 2;
     setenv("VOXLINE_HOME", home, 1);
+    setenv("VOXLINE_AUDIO", "virtual", 1);
 
     void* library = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
     if (!library) {
@@ -58,6 +59,22 @@ int main(int argc, char** argv) {
         reinterpret_cast<VoxlineCreateInstanceFn>(dlsym(library, "VoxlineCreateInstance"));
     check(create != nullptr, "the factory is exported");
     if (!create) return 1;
+
+    auto list =
+        reinterpret_cast<VoxlineListSoundDevicesFn>(dlsym(library, "VoxlineListSoundDevices"));
+    check(list != nullptr, "the device list is exported");
+    if (list) {
+        char devices[256] = "unchanged";
+        const int32_t needed = list(nullptr, 0);
+        check(needed > 1 && list(devices, needed - 1) == needed &&
+                  std::string(devices) == "unchanged",
+              "a short buffer gets the size and no text");
+        check(
+            list(devices, sizeof devices) == needed &&
+                std::string(devices) ==
+                    "in\tvirtual microphone\t8000\tdefault\nout\tvirtual speaker\t8000\tdefault\n",
+            "devices listed");
+    }
 
     ITarnwickVXL* engine = nullptr;
     check(create(VOXLINE_CLASS_TARNWICK_VXL_G729, &engine) == VXL_E_CLASS_NOT_REGISTERED &&

@@ -54,6 +54,8 @@ class Phone:
         self.address = address
         self.home = tempfile.mkdtemp(prefix="voxline-home-")
         env = dict(os.environ, VOXLINE_HOME=self.home)
+        # No test touches a real sound card: a silent virtual one stands in.
+        env.setdefault("VOXLINE_AUDIO", "virtual:mic=silence,speaker=discard")
         command = [phone_program(), "--call-agent", call_agents, "--local-ip", address]
         command += list(args)
         if interactive:

@@ -24,6 +24,8 @@ inline const std::string& process_temp_home() {
     // A plain array outlives every static string, so the exit handler can still read it.
     static char path[] = "/tmp/voxline-process-XXXXXX";
     static const std::string home = [] {
+        // No test touches a real sound card unless it asks for one.
+        setenv("VOXLINE_AUDIO", "virtual", 0);
         if (!mkdtemp(path)) return std::string("/tmp");
         setenv("VOXLINE_HOME", path, 1);
         std::atexit([] {
