@@ -60,6 +60,8 @@ loaded_engine load_engine() {
         }
         engine.handle = handle;
         engine.create = create;
+        engine.list_devices =
+            reinterpret_cast<VoxlineListSoundDevicesFn>(dlsym(handle, "VoxlineListSoundDevices"));
         engine.path = candidate;
         engine.error.clear();
         return engine;

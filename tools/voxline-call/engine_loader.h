@@ -11,6 +11,7 @@ namespace voxline_call {
 struct loaded_engine {
     void* handle = nullptr;
     VoxlineCreateInstanceFn create = nullptr;
+    VoxlineListSoundDevicesFn list_devices = nullptr;  // null in an engine without it
     std::string path;
     std::string error;
 };

@@ -19,6 +19,31 @@
 namespace {
 
 volatile bool stop_requested = false;
+
+int list_sound_devices(const voxline_call::loaded_engine& library) {
+    if (library.list_devices == nullptr) {
+        std::fprintf(stderr, "voxline-call: the engine cannot list sound devices\n");
+        return voxline_call::exit_refused;
+    }
+    // The list may change between the two calls: ask again, a few times at most.
+    std::string text;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int32_t needed = library.list_devices(nullptr, 0);
+        if (needed < 0) {
+            std::fprintf(stderr, "voxline-call: no usable sound backend (0x%08X)\n",
+                         static_cast<unsigned>(needed));
+            return voxline_call::exit_refused;
+        }
+        text.assign(static_cast<size_t>(needed), '\0');
+        if (library.list_devices(text.data(), needed) == needed) {
+            text.resize(static_cast<size_t>(needed - 1));
+            break;
+        }
+        text.clear();
+    }
+    std::fputs(text.c_str(), stdout);
+    return voxline_call::exit_ok;
+}
 int signal_pipe[2] = {-1, -1};
 
 void on_signal(int) {
@@ -48,10 +73,16 @@ int main(int argc, char** argv) {
             break;
     }
 
+    if (options.audio) {
+        setenv("VOXLINE_AUDIO", options.audio->c_str(), 1);
+    }
     loaded_engine library = load_engine();
     if (library.create == nullptr) {
         std::fprintf(stderr, "voxline-call: cannot load the engine: %s\n", library.error.c_str());
         return exit_refused;
+    }
+    if (options.list_devices) {
+        return list_sound_devices(library);
     }
     ITarnwickVXL* engine = nullptr;
     int32_t created = library.create(VOXLINE_CLASS_TARNWICK_VXL, &engine);

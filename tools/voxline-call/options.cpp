@@ -165,6 +165,21 @@ const std::map<std::string, option_rule>& rules() {
               return true;
           },
           ""}},
+        {"audio",
+         {true, false,
+          [](phone_options& o, const std::string& v) {
+              o.audio = v;
+              return !v.empty();
+          },
+          "a sound backend"}},
+        {"list-devices",
+         {false, false,
+          [](phone_options& o, const std::string&) {
+              o.list_devices = true;
+              return true;
+          },
+          ""}},
+        {"mic-level", {false, true, seconds_into(&phone_options::mic_level_s), "seconds"}},
         {"verbose",
          {false, false,
           [](phone_options& o, const std::string&) {
@@ -221,7 +236,7 @@ parse_result parse_options(const std::vector<std::string>& args, phone_options& 
             return parse_result::bad;
         }
     }
-    if (options.call_agent.empty()) {
+    if (options.call_agent.empty() && !options.list_devices) {
         error = "--call-agent is required";
         return parse_result::bad;
     }
@@ -253,6 +268,9 @@ Configuration (one option per ConfigureCallParameters argument):
   --qos N                 type-of-service byte of the media (20)
   --proxy LIST, --proxy-port N    media proxies
   --stats-interval MS     statistics events during a call (off)
+  --audio BACKEND         sound backend, as VOXLINE_AUDIO (which it overrides):
+                          portaudio[:in=NAME][,out=NAME][,rate=HZ] or
+                          virtual:mic=FILE.wav|tone:HZ|silence,speaker=FILE.wav|discard
 
 Actions:
   --dial NUMBER           call NUMBER once the engine is logged on
@@ -261,8 +279,13 @@ Actions:
   --digits TEXT           send TEXT as digits once the call is answered
   --exit-on-disconnect    end after the first Disconnected event
   --logoff-after S        log off S seconds after the registration
+  --list-devices          print the sound devices ("in|out NAME RATE [default]",
+                          tab-separated) and exit; needs no other option
+  --mic-level[=S]         configure without logging on and report the
+                          microphone level for S seconds (0: until quit)
   --interactive           read commands from standard input: call N, answer,
-                          hangup, digits D, stats, logoff, quit
+                          hangup, digits D, stats, mic start, mic stop,
+                          logoff, quit
   --verbose               also print the engine's diagnostic lines ("log ...")
   --help, --version
 

@@ -31,6 +31,7 @@ struct phone_options {
     std::optional<std::string> proxy;
     int32_t proxy_port = 0;
     std::optional<int32_t> stats_interval_ms;
+    std::optional<std::string> audio;  // overrides VOXLINE_AUDIO
 
     // Actions.
     std::optional<std::string> dial;
@@ -40,6 +41,8 @@ struct phone_options {
     bool exit_on_disconnect = false;
     std::optional<double> logoff_after_s;
     bool interactive = false;
+    bool list_devices = false;
+    std::optional<double> mic_level_s;  // 0: until quit or a signal
     bool verbose = false;
 };
 

@@ -81,8 +81,22 @@ bool phone::start() {
         o.call_agent.c_str(), o.call_agent_port, o.local_mgcp_port, o.vocoder, o.pack, o.input_ms,
         o.jitter_size_ms, o.jitter_threshold_ms, &m_sink, 0, o.nat_port, o.extension.c_str(),
         o.account.c_str(), o.pin.c_str(), flags, o.audit_timeout_s, 0, o.qos, nullptr, nullptr);
-    if (!command("ConfigureCallParameters", result, false) ||
-        !command("LogonToCallAgent", m_engine->LogonToCallAgent(), false)) {
+    if (!command("ConfigureCallParameters", result, false)) {
+        return false;
+    }
+    if (o.mic_level_s) {
+        if (!mic(true, false)) {
+            return false;
+        }
+        if (*o.mic_level_s > 0) {
+            schedule("mic-level", *o.mic_level_s, [this] {
+                mic(false, false);
+                finish(exit_ok);
+            });
+        }
+        return !m_done;
+    }
+    if (!command("LogonToCallAgent", m_engine->LogonToCallAgent(), false)) {
         return false;
     }
     // The engine keeps a number given during registration until it is logged on.
@@ -151,6 +165,20 @@ void phone::on_event(const phone_event& event) {
     }
 }
 
+bool phone::mic(bool start, bool typed) {
+    int32_t in_out = 0;
+    char text[VOXLINE_STATISTICS_BUFFER_SIZE] = {};
+    const int32_t result =
+        m_engine->GenericCommand(start ? VXL_COMMAND_START_MIC_WIZARD : VXL_COMMAND_STOP_MIC_WIZARD,
+                                 0, 0, "", "", &in_out, text);
+    const char* name = start ? "mic-start" : "mic-stop";
+    m_out.line(std::string(result >= 0 ? "ok " : "error ") + name + " " + hex_code(result));
+    if (result < 0 && !typed) {
+        finish(exit_refused);
+    }
+    return result >= 0;
+}
+
 void phone::print_statistics() {
     char text[VOXLINE_STATISTICS_BUFFER_SIZE] = {};
     int32_t result = m_engine->GetStatistics(0, 0, text);
@@ -183,6 +211,8 @@ void phone::on_input_line(const std::string& raw) {
         command("hangup", m_engine->Hangup(), true);
     } else if (verb == "digits" && !argument.empty()) {
         command("digits", m_engine->SendDigits(argument.c_str()), true);
+    } else if (verb == "mic" && (argument == "start" || argument == "stop")) {
+        mic(argument == "start", true);
     } else if (verb == "stats") {
         print_statistics();
     } else if (verb == "logoff") {

@@ -46,6 +46,8 @@ class phone {
     void logoff(bool typed);
     void dial(const std::string& number, bool typed);
     void print_statistics();
+    // Microphone level capture: prints "ok|error mic-start|mic-stop 0x%08X".
+    bool mic(bool start, bool typed);
 
     ITarnwickVXL* m_engine;
     phone_options m_options;
