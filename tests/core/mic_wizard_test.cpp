@@ -123,5 +123,26 @@ TEST_F(MicWizard, StopInsideTheLevelEventEndsTheCapture) {
     wizard.stop();
 }
 
+TEST_F(MicWizard, StartAndStopFromTwoThreadsLeaveOneConsistentState) {
+    select("mic=tone:440,speaker=discard");
+    mic_wizard wizard;
+    wizard.set_callback(&events);
+    auto churn = [&wizard] {
+        for (int i = 0; i < 20; ++i) {
+            const int32_t rc = wizard.start();
+            EXPECT_TRUE(rc == 0 || rc == 1) << rc;
+            wizard.stop();
+        }
+    };
+    std::thread other(churn);
+    churn();
+    other.join();
+    EXPECT_FALSE(wizard.running());
+    EXPECT_EQ(wizard.start(), 0);
+    wizard.stop();
+    wizard.set_callback(nullptr);
+    EXPECT_EQ(events.references(), 1u);
+}
+
 }  // namespace
 }  // namespace voxline::test
