@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "audio/audio_session.h"
+#include "platform/clock.h"
 #include "platform/sound/periodic_timer.h"
 #include "platform/sound/virtual_test_interface.h"
 #include "platform/sound/wave_api.h"
@@ -145,6 +146,54 @@ void timer_lateness_60s(benchmark::State& state) {
     }
 }
 BENCHMARK(timer_lateness_60s)->Iterations(1)->Unit(benchmark::kSecond);
+
+// From the end of a 10 ms capture (its first sample's time + 10 ms) to its
+// done callback, on the real-time virtual card, over 10 s.
+struct capture_delays {
+    std::vector<int64_t> us;
+    wave_handle device = 0;
+};
+
+void on_captured(wave_handle, wave_header* header, void* context) {
+    auto* delays = static_cast<capture_delays*>(context);
+    if (header->first_sample_us != 0 && delays->us.size() < delays->us.capacity()) {
+        delays->us.push_back(monotonic_us() - (header->first_sample_us + 10000));
+    }
+    header->bytes_recorded = 0;
+    wave_in_add_buffer(delays->device, header);
+}
+
+void capture_to_callback(benchmark::State& state) {
+    for (auto _ : state) {
+        if (wave_select_backend("virtual:mic=tone:440,speaker=discard") != WAVE_OK) {
+            state.SkipWithError("no virtual card");
+            return;
+        }
+        capture_delays delays;
+        delays.us.reserve(2000);
+        const wave_format format;
+        wave_in_open(&delays.device, k_wave_mapper, &format, on_captured, &delays);
+        std::vector<int16_t> data(4 * 80);
+        wave_header headers[4];
+        for (int i = 0; i < 4; ++i) {
+            headers[i].data = reinterpret_cast<uint8_t*>(data.data() + i * 80);
+            headers[i].buffer_length = 160;
+            wave_in_prepare(delays.device, &headers[i]);
+            wave_in_add_buffer(delays.device, &headers[i]);
+        }
+        wave_in_start(delays.device);
+        timespec ten{10, 0};
+        nanosleep(&ten, nullptr);
+        wave_in_close(delays.device);
+        std::sort(delays.us.begin(), delays.us.end());
+        state.counters["buffers"] = static_cast<double>(delays.us.size());
+        state.counters["p50_ms"] =
+            delays.us.empty() ? -1 : delays.us[delays.us.size() / 2] / 1000.0;
+        state.counters["p99_ms"] =
+            delays.us.empty() ? -1 : delays.us[delays.us.size() * 99 / 100] / 1000.0;
+    }
+}
+BENCHMARK(capture_to_callback)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 }  // namespace voxline
