@@ -98,14 +98,20 @@ int32_t audio_session::build_pipelines() {
     return 0;
 }
 
-void audio_session::start_capture() {
+int32_t audio_session::start_capture() {
     capture_pipeline* capture = m_capture.load();
     const wave_handle in = m_devices.input();
-    if (!capture || !in) return;
+    if (!capture || !in) return WAVE_INVALID_HANDLE;
     capture->reset_pool();
     capture->requeue_free_buffers(in, tick_ms());
-    if (int32_t rc = wave_in_start(in); rc != WAVE_OK)
-        VXL_LOG(LOG_ERROR, "waveInStart failed:  error=%d", rc);
+    const int32_t rc = wave_in_start(in);
+    return rc == WAVE_OK ? 0 : rc;
+}
+
+int32_t audio_session::reset_input() {
+    const wave_handle in = m_devices.input();
+    const int32_t rc = in ? wave_in_reset(in) : WAVE_OK;
+    return rc == WAVE_OK ? 0 : rc;
 }
 
 void audio_session::reset_capture() {

@@ -55,9 +55,12 @@ class audio_session {
     // 0, or a sound-device result code when the input cannot be opened.
     int32_t build_pipelines();
     bool pipelines_built() const { return m_capture != nullptr; }
-    // Hands every input buffer to the device and starts it.
-    void start_capture();
+    // Hands every input buffer to the device and starts it: 0, or the
+    // device's result code (the caller reports it).
+    int32_t start_capture();
     void reset_capture();
+    // The input device reset without a report: 0 or its result code.
+    int32_t reset_input();
     void reset_send_staging();
     void tick(tick_hooks& hooks);
     // One decoded packet (pcm_bytes_per_packet bytes) for the speaker.

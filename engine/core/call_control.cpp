@@ -47,7 +47,10 @@ call_control::call_control(const call_control_settings& settings, CTarnwickVXL* 
     : m_settings(settings), m_owner(owner) {
     m_module_directory = find_module_directory();
     m_rtp_streamer = std::make_unique<rtp_streamer_t>(
-        settings.media_codec, settings.frames_per_packet, settings.input_ms);
+        m_module_directory.c_str(), settings.media_codec, settings.proxy_list.c_str(),
+        settings.proxy_port, static_cast<uint16_t>(settings.frames_per_packet), settings.input_ms,
+        settings.jitter_size_ms, settings.jitter_threshold_ms, settings.echo_cancelling,
+        settings.notch_while_measuring);
     // A measured echo delay is reported at once, without the call thread polling for it.
     m_rtp_streamer->set_call_thread_wake([owner] {
         if (owner) owner->wake_call_thread();

@@ -98,6 +98,11 @@ class call_control {
     int local_mgcp_port() const { return m_local_mgcp_port; }
     int remote_mgcp_port() const { return m_remote_mgcp_port; }
     int nat_info_port() const { return m_nat_info_port; }
+    // Behind-NAT flag: set by the test after logon, given to every media open.
+    bool behind_nat() const { return m_behind_nat; }
+    // The test after the restart RSIP (override file or a query from port
+    // 3400); raises the behind-NAT event when it finds one. Up to 1.8 s.
+    void test_behind_nat();
     const char* caller_number() const { return m_caller_number; }
     const char* caller_name() const { return m_caller_name; }
     const std::string& extension() const { return m_extension; }
@@ -214,6 +219,7 @@ class call_control {
     int m_local_mgcp_port = 0;
     int m_remote_mgcp_port = 0;
     int m_nat_info_port = 0;
+    bool m_behind_nat = false;
     char m_caller_number[16] = {};
     char m_caller_name[16] = {};
     char m_incoming_caller[16] = {};

@@ -136,13 +136,14 @@ void answer_call(call_control* control, mgcp_endpoint* endpoint) {
     const std::string& remote = control->remote_rtp_address();
     if (!remote.empty() && control->remote_rtp_port() > 0 && media) {
         control->handle_call_progress_event(CPE_PLAY_TONE, VXL_TONE_NONE);
-        if (media->enable(remote.c_str(), control->remote_rtp_port()) == 0) {
+        bool flagged = false;
+        if (media->enable_rtp_streamer(remote.c_str(), control->remote_rtp_port(), &flagged) == 0) {
             control->set_voice_path_active();
             control->set_in_call(true);
             control->handle_call_progress_event(CPE_ANSWERED);
             ok = true;
         } else {
-            if (media->failure_flagged()) {
+            if (flagged) {
                 control->set_status(VXL_STATUS_MEDIA_FAILURE_FLAGGED, 0);
                 control->handle_call_progress_event(CPE_STATUS);
             }
@@ -324,7 +325,7 @@ void call_control::close_voice_path() {
     m_line.report_delay = false;
     rtp_streamer_t* media = m_rtp_streamer.get();
     const bool was_open = media && media->is_open();
-    if (media) media->close();
+    if (media) media->close_rtp_session();
     m_in_call.store(false);
     m_ringing.store(false);
     m_line.ring_back = false;

@@ -72,16 +72,16 @@ int mgcp_callbacks::LiOpenRTPSession(int, mgcp_connection_request* request) {
     }
     if (control->settings().echo_cancelling && control->measure_delay())
         control->expect_echo_delay();
-    std::string address;
-    int port = 0;
-    const bool behind_nat = false;  // NAT discovery is not part of this build yet
-    if (media->open(control->current_call_agent().c_str(), control->nat_info_port(), behind_nat,
-                    control->echo_delay_ms(), &address, &port) != 0 ||
-        !dotted_to_address(address.c_str(), &request->local_address)) {
+    int port = -1;
+    bool flagged = false;
+    const bool behind_nat = control->behind_nat();
+    media->open_rtp_session(control->current_call_agent().c_str(), control->nat_info_port(),
+                            behind_nat, static_cast<uint32_t>(control->echo_delay_ms()),
+                            &request->local_address, &port, &flagged);
+    if (port < 0) {
         control->close_voice_path();
-        control->set_status(media->failure_flagged() ? VXL_STATUS_MEDIA_FAILURE_FLAGGED
-                                                     : VXL_STATUS_MEDIA_OPEN_FAILED,
-                            0);
+        control->set_status(
+            flagged ? VXL_STATUS_MEDIA_FAILURE_FLAGGED : VXL_STATUS_MEDIA_OPEN_FAILED, 0);
         control->handle_call_progress_event(CPE_STATUS);
         control->handle_call_progress_event(CPE_DISCONNECTED);
         return 0;
@@ -109,12 +109,13 @@ int mgcp_callbacks::LiModifyRTPSession(int, mgcp_connection_request* request, in
         return 0;
     }
     control->handle_call_progress_event(CPE_PLAY_TONE, VXL_TONE_NONE);
-    if (media->enable(address, request->remote_port) == 0) {
+    bool flagged = false;
+    if (media->enable_rtp_streamer(address, request->remote_port, &flagged) == 0) {
         control->set_voice_path_active();
         control->handle_call_progress_event(CPE_ANSWERED);
         return 1;
     }
-    if (media->failure_flagged()) {
+    if (flagged) {
         control->set_status(VXL_STATUS_MEDIA_FAILURE_FLAGGED, 0);
         control->handle_call_progress_event(CPE_STATUS);
     }
@@ -144,9 +145,11 @@ void mgcp_callbacks::OnSuccessfulRSIPResponseReceived(int restart_method) {
     CTarnwickVXL* engine = gTarnwickVXL.load();
     call_control* control = find_call_control("OnSuccessfulRSIPResponseReceived");
     if (!control) return;
-    std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
     VXL_LOG(LOG_ALWAYS, "Received successful RSIP %s (%d) response.",
             restart_method_name(restart_method), restart_method);
+    // Outside the method lock: the NAT test may take 1.8 s.
+    if (restart_method == MGCP_RESTART_RESTART) control->test_behind_nat();
+    std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
     if (restart_method == MGCP_RESTART_RESTART) {
         control->handle_call_progress_event(CPE_CONNECTED);
     } else if (restart_method == MGCP_RESTART_GRACEFUL) {

@@ -1,6 +1,7 @@
 // MGCP datagrams come from the network: the parser must take any bytes, what
 // it accepts must write back to text it can read again, and the endpoint
 // must answer anything without harm.
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,7 +16,7 @@
 #include "util/process_settings.h"
 #include "util/udp_socket.h"
 
-namespace voxline {
+namespace voxline::test {
 namespace {
 
 int64_t frozen_clock() {
@@ -59,10 +60,11 @@ quiet_call_control g_control;
 mgcp_endpoint* g_endpoint = nullptr;
 
 }  // namespace
-}  // namespace voxline
+}  // namespace voxline::test
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     using namespace voxline;
+    using namespace voxline::test;
     // Keep the log off the disk: the engine honours a "novxllog" marker.
     char home[] = "/tmp/mgcp_fuzz_XXXXXX";
     if (mkdtemp(home)) {
@@ -79,6 +81,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace voxline;
+    using voxline::test::g_endpoint;
     const char* text = reinterpret_cast<const char*>(data);
     std::unique_ptr<mgcp_message> message = parse_message(text, size);
     if (message && message->kind != MGCP_UNPARSED) {
@@ -89,7 +92,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (!again || again->kind != message->kind) abort();
         }
     }
-    g_endpoint->handle_datagram(text, size, sockaddr_in{});
+    sockaddr_in call_agent{};  // only the call agent's datagrams reach the endpoint
+    call_agent.sin_port = htons(2727);
+    g_endpoint->handle_datagram(text, size, call_agent);
     g_endpoint->run_timers();
     return 0;
 }

@@ -55,7 +55,7 @@ class CallThread : public ::testing::Test {
 };
 
 TEST_F(CallThread, NumbersAreCleanedOrRefused) {
-    start(0);
+    ASSERT_NO_FATAL_FAILURE(start(0));
     for (const char* bad : {static_cast<const char*>(nullptr), "", "555*1234", "555#", "+15551234"})
         EXPECT_EQ(engine->Call(bad), VXL_E_INVALID_NUMBER) << (bad ? bad : "null");
     EXPECT_EQ(engine->Call(std::string(151, '5').c_str()), VXL_E_INVALID_NUMBER);
@@ -73,7 +73,7 @@ TEST_F(CallThread, NumbersAreCleanedOrRefused) {
 }
 
 TEST_F(CallThread, TwoHangupsSendOneOnHookAndDigitsNeedAVoicePath) {
-    start(2);
+    ASSERT_NO_FATAL_FAILURE(start(2));
     EXPECT_EQ(engine->SendDigits(nullptr), VXL_S_OK);
     ASSERT_EQ(engine->SendDigits("12"), VXL_S_OK);  // on-hook: played locally, never sent
     ASSERT_EQ(engine->Call("5550001"), VXL_S_OK);
@@ -89,7 +89,7 @@ TEST_F(CallThread, TwoHangupsSendOneOnHookAndDigitsNeedAVoicePath) {
 }
 
 TEST_F(CallThread, TonesReachTheClientOnlyInACall) {
-    start(3);
+    ASSERT_NO_FATAL_FAILURE(start(3));
     agent->send_command("RQNT", "X: 2\nS: L/dl\n");  // dial tone while idle
     ASSERT_TRUE(agent->wait_for("200 502"));
     settle();
@@ -106,7 +106,7 @@ TEST_F(CallThread, TonesReachTheClientOnlyInACall) {
 }
 
 TEST_F(CallThread, LogoffSendsGracefulRestartAndEndsTheSession) {
-    start(4, VXL_FLAG_FORWARD_DIAGNOSTICS);
+    ASSERT_NO_FATAL_FAILURE(start(4, VXL_FLAG_FORWARD_DIAGNOSTICS));
     ASSERT_EQ(engine->LogoffFromCallAgent(1), VXL_S_OK);
     ASSERT_TRUE(callback.wait_for("Disconnected 3"));
     EXPECT_EQ(agent->count_received("RM: graceful"), 1);
@@ -124,7 +124,7 @@ TEST_F(CallThread, LogoffSendsGracefulRestartAndEndsTheSession) {
 }
 
 TEST_F(CallThread, ASecondEngineInOneProcessDoesNotStartItsEndpoint) {
-    start(5);
+    ASSERT_NO_FATAL_FAILURE(start(5));
     recording_callback second_callback;
     auto* second = new CTarnwickVXL();
     phone_ip = "127.0.1.16";

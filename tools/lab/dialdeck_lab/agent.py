@@ -10,6 +10,8 @@ from .scrambling import UnscrambleError, unscramble_hex
 
 RETRANSMIT_AFTER = 1.0  # seconds; the endpoint answers repeats from its cache
 MAX_SENDS = 4
+# A CRCX answer may wait for NAT discovery and a relay allocation at the endpoint.
+CRCX_PATIENCE = 20.0
 RESPONSE_CACHE_SECONDS = 30.0
 
 
@@ -22,6 +24,12 @@ class Pending:
         self.first_sent = time.monotonic()
         self.last_sent = self.first_sent
         self.sends = 1
+        self.patience = CRCX_PATIENCE if verb == "CRCX" else 0.0
+
+    def next_due(self):
+        if self.sends < MAX_SENDS:
+            return self.last_sent + RETRANSMIT_AFTER
+        return max(self.last_sent + RETRANSMIT_AFTER, self.first_sent + self.patience)
 
 
 class CallAgent:
@@ -76,7 +84,7 @@ class CallAgent:
         """Retransmits unanswered commands and forgets old cached responses."""
         now = time.monotonic()
         for tid, pending in list(self._pending.items()):
-            if now - pending.last_sent < RETRANSMIT_AFTER:
+            if now < pending.next_due():
                 continue
             if pending.sends >= MAX_SENDS:
                 del self._pending[tid]
@@ -96,7 +104,7 @@ class CallAgent:
     def next_deadline(self):
         if not self._pending:
             return None
-        return min(p.last_sent for p in self._pending.values()) + RETRANSMIT_AFTER
+        return min(p.next_due() for p in self._pending.values())
 
     # -- receiving -----------------------------------------------------------
 
@@ -301,12 +309,27 @@ class CallAgent:
 
         self.send_command(endpoint, "MDCX", params, mgcp.build_sdp(*remote), answered)
 
+    def _relay_allocation(self, media):
+        """The lab relay allocation an endpoint's media description names, if any."""
+        relay = getattr(self, "relays", {}).get(media[0]) if media else None
+        return relay.allocation_at(media[1]) if relay else None
+
+    def _far_end_for(self, endpoint, other_media):
+        """What endpoint should send to: its relay port, whose far leg becomes
+        the other party's media, when it advertised one; else the other party."""
+        allocation = self._relay_allocation(endpoint.media)
+        if allocation is None:
+            return other_media
+        allocation.far_leg = tuple(other_media)
+        return endpoint.media
+
     def _echo_connected(self, call, caller):
         def connected(call, caller):
             call.mark("connected")
             caller.state = "connected"
 
-        self._modify_connection(call, caller, self.media_address, connected)
+        self._modify_connection(call, caller, self._far_end_for(caller, self.media_address),
+                                connected)
 
     def _caller_connected(self, call, caller):
         callee = call.callee
@@ -317,6 +340,9 @@ class CallAgent:
 
     def _callee_connected(self, call, callee):
         caller = call.caller
+        if self._relay_allocation(callee.media) is not None:
+            # The callee was told the caller's media; through its relay instead.
+            self._modify_connection(call, callee, self._far_end_for(callee, caller.media))
         call.mark("ringing")
         callee.state = "ringing"
         caller.state = "ringback"
@@ -334,7 +360,7 @@ class CallAgent:
         endpoint.state = "connected"
         call.caller.state = "connected"
         self._request(endpoint, requested="L/hu(N)")
-        self._modify_connection(call, call.caller, endpoint.media)
+        self._modify_connection(call, call.caller, self._far_end_for(call.caller, endpoint.media))
 
     def _on_hook(self, endpoint):
         if endpoint.call is not None:

@@ -31,6 +31,10 @@ HELP = {
     "messages": "messages ENDPOINT: every message it exchanged, with time stamps",
     "endpoints": "endpoints: the endpoints the lab knows",
     "calls": "calls: every call the lab has seen",
+    "nat": "nat answer|silent, nat drop N, nat delay MS, nat reply [TEXT], nat report: "
+           "the NAT information service",
+    "relay": "relay ADDR alloc grant|refuse|silent, relay ADDR probe|dealloc answer|silent, "
+             "relay ADDR drop N, relay ADDR delay MS, relay ADDR report: the media relay on ADDR",
     "stop": "stop: stop the lab",
     "help": "help: this list",
 }
@@ -78,6 +82,13 @@ def execute(agent, line, stop):
             return ok(endpoints=[e.summary() for e in agent.endpoints.values()])
         if command == "calls":
             return ok(calls=[c.summary() for c in agent.calls])
+        if command == "nat":
+            return ok(**agent.nat.control(args))
+        if command == "relay" and args:
+            relay = getattr(agent, "relays", {}).get(args[0])
+            if relay is None:
+                return error("no relay on %s" % args[0])
+            return ok(**relay.control(args[1:]))
         if command == "stop":
             stop()
             return ok(stopping=True)

@@ -5,6 +5,7 @@ import sys
 
 from . import VERSION
 from .server import LabServer, Logger
+from .services import allow_network
 
 
 def parse_code(text):
@@ -14,6 +15,14 @@ def parse_code(text):
     if not 100 <= code <= 999:
         raise argparse.ArgumentTypeError("a response code is 100..999 or none")
     return code
+
+
+def parse_ports(text):
+    first, _, last = text.partition("-")
+    first, last = int(first), int(last or first)
+    if not 1 <= first <= last <= 65535:
+        raise argparse.ArgumentTypeError("relay ports are FIRST-LAST within 1..65535")
+    return range(first, last + 1)
 
 
 def build_parser():
@@ -31,6 +40,15 @@ def build_parser():
                         help="RTP echo port of line 600 (default: a free one)")
     parser.add_argument("--nat-port", type=int, default=2829,
                         help="NAT information service port (default 2829; 0 turns it off)")
+    parser.add_argument("--relay-address", action="append", default=[], metavar="ADDR",
+                        help="run a media relay on ADDR (repeatable; default: the lab's address)")
+    parser.add_argument("--proxy-port", type=int, default=2830,
+                        help="media relay control port (default 2830; 0 turns the relay off)")
+    parser.add_argument("--relay-ports", type=parse_ports, default=range(42000, 42100),
+                        metavar="FIRST-LAST", help="relay ports (default 42000-42099)")
+    parser.add_argument("--allow-network", action="append", default=[], metavar="CIDR",
+                        help="also listen on and send to this network (repeatable); "
+                             "nothing else beyond loopback")
     parser.add_argument("--refuse-extension", action="append", default=[], metavar="EXT",
                         help="answer this extension with 515 (repeatable)")
     parser.add_argument("--rsip-code", type=parse_code, default=200, metavar="CODE",
@@ -46,9 +64,16 @@ def build_parser():
 def main(argv=None):
     args = build_parser().parse_args(argv)
     try:
+        for network in args.allow_network:
+            allow_network(network)
+    except ValueError as problem:
+        print("dialdeck-lab: --allow-network: %s" % problem, file=sys.stderr)
+        return 2
+    try:
         server = LabServer(args.address, args.port, args.control_port, args.rtp_port,
                            args.nat_port, args.refuse_extension, args.rsip_code, args.silent,
-                           Logger(args.log, args.quiet))
+                           Logger(args.log, args.quiet), args.relay_address, args.proxy_port,
+                           args.relay_ports)
     except (OSError, ValueError) as problem:
         print("dialdeck-lab: %s" % problem, file=sys.stderr)
         return 1

@@ -13,7 +13,9 @@ import traceback
 
 from . import control, mgcp
 from .agent import CallAgent
-from .services import echo_reply, is_loopback, nat_reply
+from .nat_service import NatService
+from .relay import Relay
+from .services import echo_reply, is_allowed
 
 MAX_CONTROL_LINE = 4096
 PLAIN_ACCOUNT = re.compile(r"(Tarn/acct\([^,()]*,)[^)]*\)", re.IGNORECASE)
@@ -58,9 +60,10 @@ class Logger:
 class LabServer:
     def __init__(self, address="127.0.0.1", port=2727, control_port=2730, rtp_port=0,
                  nat_port=2829, refused_extensions=(), rsip_code=200, silent=False,
-                 log=None):
-        if not is_loopback(address):
-            raise ValueError("the lab only runs on loopback, not %s" % address)
+                 log=None, relay_addresses=(), proxy_port=0, relay_ports=range(42000, 42100)):
+        if not is_allowed(address):
+            raise ValueError("the lab only runs on loopback or an allowed network, not %s"
+                             % address)
         self.log = log or Logger()
         self._selector = selectors.DefaultSelector()
         self._running = True
@@ -80,6 +83,18 @@ class LabServer:
         self._selector.register(self._wake_read, selectors.EVENT_READ, self._on_wake)
         self.agent = CallAgent(self._transmit, self.log, self.rtp_socket.getsockname(),
                                refused_extensions, rsip_code, silent)
+        self.agent.nat = NatService(
+            lambda data, address: self._send_to(self.nat_socket, data, address, "NAT"), self.log)
+        self.relays = {}
+        for relay_address in (relay_addresses or [address]) if proxy_port else ():
+            if not is_allowed(relay_address):
+                raise ValueError("the relay only runs on loopback or an allowed network, not %s"
+                                 % relay_address)
+            self.relays[relay_address] = Relay(
+                relay_address, proxy_port, relay_ports,
+                lambda sock, handler: self._selector.register(sock, selectors.EVENT_READ, handler),
+                self._selector.unregister, is_allowed, self.log)
+        self.agent.relays = self.relays
 
     # -- sockets ---------------------------------------------------------------
 
@@ -101,7 +116,7 @@ class LabServer:
         return result
 
     def _send_to(self, sock, data, address, label):
-        if not is_loopback(address[0]):
+        if not is_allowed(address[0]):
             self.log("Refused to send outside loopback to %s:%d" % address)
             return
         try:
@@ -128,7 +143,7 @@ class LabServer:
             if data is None:
                 return
             self.log("Rx[%s:%d]: %s" % (address + (mask_pin(data.rstrip(b"\0").decode("latin-1")),)))
-            if not is_loopback(address[0]):
+            if not is_allowed(address[0]):
                 continue
             try:
                 self.agent.handle_datagram(data, address)
@@ -148,9 +163,7 @@ class LabServer:
             if data is None:
                 return
             self.log("NAT request from %s:%d" % address)
-            reply = nat_reply(data, address)
-            if reply and not self.agent.silent:
-                self._send_to(sock, *reply, "NAT")
+            self.agent.nat.handle(data, address, self.agent.silent)
 
     # -- control port -----------------------------------------------------------
 
@@ -223,16 +236,23 @@ class LabServer:
         self.log("Lab listening: " + ", ".join(
             "%s %s:%d" % ((name,) + address) for name, address in self.addresses().items()))
         while self._running:
-            deadline = self.agent.next_deadline()
+            deadlines = [d for d in [self.agent.next_deadline(), self.agent.nat.next_deadline()] +
+                         [r.next_deadline() for r in self.relays.values()] if d is not None]
+            deadline = min(deadlines, default=None)
             timeout = 1.0 if deadline is None else max(0.0, min(1.0, deadline - time.monotonic()))
             for key, _ in self._selector.select(timeout):
                 key.data(key.fileobj)
             self.agent.tick()
+            self.agent.nat.tick()
+            for relay in self.relays.values():
+                relay.tick()
         self.close()
 
     def close(self):
         for client in list(self._clients):
             self._drop_client(client)
+        for relay in self.relays.values():
+            relay.close()
         for sock in (self.mgcp_socket, self.rtp_socket, self.nat_socket, self.control_socket):
             if sock is not None:
                 self._selector.unregister(sock)

@@ -1,5 +1,5 @@
-"""The small UDP services beside the call agent: the RTP echo of line 600 and
-the NAT information service that answers "GetNAT" with the sender's address."""
+"""The small UDP services beside the call agent: the RTP echo of line 600
+(the NAT information service lives in nat_service.py)."""
 
 import ipaddress
 
@@ -11,14 +11,25 @@ def is_loopback(ip):
         return False
 
 
+# Networks beyond loopback the lab may listen on and send to (--allow-network).
+ALLOWED_NETWORKS = []
+
+
+def allow_network(cidr):
+    """Raises ValueError for text that is not an IPv4 network."""
+    ALLOWED_NETWORKS.append(ipaddress.IPv4Network(cidr, strict=False))
+
+
+def is_allowed(ip):
+    if is_loopback(ip):
+        return True
+    try:
+        address = ipaddress.ip_address(ip)
+    except ValueError:
+        return False
+    return any(address in network for network in ALLOWED_NETWORKS)
+
+
 def echo_reply(data, address):
     """Every RTP packet goes back to its sender."""
     return data, address
-
-
-def nat_reply(data, address):
-    """Answers "GetNAT" (with its NUL) with "<port> <address>"; anything else
-    gets no answer."""
-    if data.rstrip(b"\0") != b"GetNAT":
-        return None
-    return ("%d %s" % (address[1], address[0])).encode("ascii") + b"\0", address

@@ -1,0 +1,224 @@
+#include "nat/nat_query.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "nat/nat_answer.h"
+#include "support/scripted_channel.h"
+#include "support/temp_home.h"
+#include "util/udp_socket.h"
+
+namespace voxline::test {
+namespace {
+
+using namespace std::string_literals;
+
+TEST(NatAnswer, ReadsPortThenDottedAddressWithinBounds) {
+    struct row {
+        std::string text;
+        int tokens;
+        bool valid;
+        int port;
+    } rows[] = {
+        {"5060 192.0.2.7", 2, true, 5060},
+        {"1 10.0.0.1", 2, true, 1},
+        {"65535 10.0.0.1", 2, true, 65535},
+        {"  40000\t198.51.100.2  trailing", 2, true, 40000},
+        {"0 10.0.0.1", 2, false, 0},
+        {"-1 10.0.0.1", 2, false, -1},
+        {"65536 10.0.0.1", 2, false, 0},
+        {"4294967297 10.0.0.1", 2, false, 0},
+        {"99999999999999999999999 10.0.0.1", 2, false, 0},
+        {"5060 256.0.0.1", 2, false, 5060},
+        {"5060 10.0.0", 2, false, 5060},
+        {"5060 10.0.0.1.5", 2, false, 5060},
+        {"5060 host.example", 2, false, 5060},
+        {"5060 1234567890123456", 2, false, 5060},  // 16 characters: no room
+        {"5060", 1, false, 5060},
+        {"GetNAT", 0, false, -1},
+        {"", 0, false, -1},
+        {"5060 10.0.0.1\0"
+         "99 junk"s,
+         2, true, 5060},
+        {"5060\0 10.0.0.1"s, 1, false, 5060},
+        {"\x80\x12\x00\x01\xde\xad\xbe\xef"s, 0, false, -1},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.text);
+        const nat_answer a = read_nat_answer(r.text.data(), r.text.size());
+        EXPECT_EQ(a.tokens_read, r.tokens);
+        EXPECT_EQ(a.valid, r.valid);
+        if (r.valid || r.port > 0) {
+            EXPECT_EQ(a.port, r.port);
+        }
+    }
+}
+
+constexpr const char* SERVICE = "10.0.0.1";
+constexpr uint16_t SERVICE_PORT = 2829;
+constexpr const char* LOCAL = "10.1.1.5";
+
+class NatQuery : public ::testing::Test {
+  protected:
+    nat_query_result run() { return nat_query(peer, SERVICE, SERVICE_PORT, LOCAL, 3400); }
+    // Answers the n-th request (1-based) after 50 ms with text.
+    void answer_request(size_t n, std::string text) {
+        peer.on_send = [n, text](scripted_channel& c, const scripted_channel::sent_datagram&) {
+            if (c.sent.size() == n) c.arrive(c.now + 50, SERVICE, SERVICE_PORT, text);
+        };
+    }
+    static size_t count(const std::string& text, const std::string& what) {
+        size_t n = 0;
+        for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+            ++n;
+        return n;
+    }
+    temp_home home;
+    scripted_channel peer;
+};
+
+TEST_F(NatQuery, SilentServiceGetsEightRequestsThenNoAnswer) {
+    const nat_query_result r = run();
+    ASSERT_EQ(peer.sent.size(), 8u);
+    for (size_t i = 0; i < peer.sent.size(); ++i) {
+        EXPECT_EQ(peer.sent[i].at_ms, static_cast<int64_t>(i) * 200);
+        EXPECT_EQ(peer.sent[i].data, "GetNAT\0"s);
+        EXPECT_EQ(peer.sent[i].to, SERVICE);
+        EXPECT_EQ(peer.sent[i].port, SERVICE_PORT);
+    }
+    EXPECT_TRUE(r.no_answer);
+    EXPECT_FALSE(r.behind_nat);
+    EXPECT_EQ(r.mapped_port, -1);
+    EXPECT_LE(peer.now, 1800);
+    const std::string log = engine_log();
+    EXPECT_EQ(count(log, "Sending NAT request to 10.0.0.1:2829"), 8u);
+    EXPECT_EQ(count(log,
+                    "Did not receive any valid NAT responses.  Assuming we are not behind a "
+                    "NAT."),
+              1u);
+}
+
+TEST_F(NatQuery, FirstGoodAnswerDecidesAgainstTheLocalAddress) {
+    struct row {
+        const char* answer;
+        bool behind;
+    } rows[] = {{"40000 198.51.100.2", true},
+                {"3400 10.1.1.5", false},
+                {"3401 10.1.1.5", true},
+                {"3400 10.1.1.50", true}};
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.answer);
+        peer = scripted_channel{};
+        answer_request(3, r.answer);
+        const nat_query_result q = run();
+        EXPECT_EQ(peer.sent.size(), 3u);
+        EXPECT_FALSE(q.no_answer);
+        EXPECT_EQ(q.behind_nat, r.behind);
+        EXPECT_EQ(std::to_string(q.mapped_port) + " " + q.mapped_ip, r.answer);
+    }
+    const std::string log = engine_log();
+    EXPECT_EQ(count(log, "NAT info 198.51.100.2:40000 (behind a NAT)"), 1u);
+    EXPECT_EQ(count(log, "NAT info 10.1.1.5:3400 (not behind a NAT)"), 1u);
+    EXPECT_EQ(count(log, "NAT response=[3401 10.1.1.5]"), 1u);
+}
+
+TEST_F(NatQuery, RtpAndForeignSendersUseNoAttempt) {
+    // Nothing good ever comes: one datagram of each kind in the first attempt.
+    peer.arrive(0, SERVICE, SERVICE_PORT, "\x80\x12\x01\x01\r\nNAT info forged"s);
+    peer.arrive(0, "10.0.0.9", SERVICE_PORT, "40000 6.6.6.6");
+    peer.arrive(0, SERVICE, SERVICE_PORT + 1, "40000 6.6.6.6");
+    const nat_query_result r = run();
+    // The free first attempt gives room for a ninth request, at 1600 ms.
+    ASSERT_EQ(peer.sent.size(), 9u);
+    EXPECT_EQ(peer.sent.back().at_ms, 1600);
+    EXPECT_TRUE(r.no_answer);
+    const std::string log = engine_log();
+    EXPECT_EQ(count(log,
+                    "Unexpected NAT response with invalid IP information (tokens_read=0) "
+                    "ignored (possibly RTP)"),
+              1u);
+    EXPECT_EQ(count(log, "NAT response=[......NAT info forged]"), 1u);
+    EXPECT_EQ(count(log, "NAT response from unexpected sender 10.0.0.9:2829 ignored"), 1u);
+    EXPECT_EQ(count(log, "NAT response from unexpected sender 10.0.0.1:2830 ignored"), 1u);
+    EXPECT_EQ(count(log, "6.6.6.6"), 0u);
+}
+
+TEST_F(NatQuery, ForgedAnswerBeforeTheRealOneIsNotTaken) {
+    peer.arrive(10, "10.0.0.9", 2829, "40000 6.6.6.6");
+    peer.arrive(20, SERVICE, SERVICE_PORT, "40000 198.51.100.2");
+    const nat_query_result r = run();
+    EXPECT_STREQ(r.mapped_ip, "198.51.100.2");
+    EXPECT_EQ(r.mapped_port, 40000);
+    EXPECT_EQ(peer.sent.size(), 1u);
+}
+
+TEST_F(NatQuery, QueryEndsWithin1800MsWhateverTrickles) {
+    for (int64_t t = 10; t < 12000; t += 10)
+        peer.arrivals.push_back({t, SERVICE, SERVICE_PORT, "x"});
+    const nat_query_result r = run();
+    EXPECT_TRUE(r.no_answer);
+    EXPECT_LE(peer.now, 1800);
+    EXPECT_LE(peer.sent.size(), 9u);
+}
+
+TEST_F(NatQuery, FortyCharactersReadLongerAndOversizedRefused) {
+    const std::string forty = "40000 198.51.100.2" + std::string(22, ' ');
+    ASSERT_EQ(forty.size(), 40u);
+    peer.arrive(10, SERVICE, SERVICE_PORT, forty + " ");
+    peer.arrive(20, SERVICE, SERVICE_PORT, std::string(4000, '7'));
+    peer.arrive(30, SERVICE, SERVICE_PORT, forty);
+    const nat_query_result r = run();
+    EXPECT_EQ(r.mapped_port, 40000);
+    EXPECT_EQ(count(engine_log(), "Received unterminated NAT response"), 2u);
+}
+
+TEST_F(NatQuery, ReadAndSendErrorsEndOnlyTheAttempt) {
+    peer.send_errors = {101, 0};
+    peer.arrivals.push_back({30, SERVICE, SERVICE_PORT, "", 104});
+    answer_request(3, "40000 198.51.100.2");
+    const nat_query_result r = run();
+    // First attempt: read error at 30 ms; second: silent; third answered.
+    ASSERT_EQ(peer.sent.size(), 3u);
+    EXPECT_EQ(peer.sent[1].at_ms, 30);
+    EXPECT_EQ(peer.sent[2].at_ms, 230);
+    EXPECT_TRUE(r.behind_nat);
+    EXPECT_EQ(count(engine_log(), "Read NAT response failed, error=104"), 1u);
+}
+
+TEST_F(NatQuery, StopEndsTheQuery) {
+    peer.on_send = [](scripted_channel& c, const scripted_channel::sent_datagram&) {
+        if (c.sent.size() == 2) c.stop = true;
+    };
+    EXPECT_TRUE(run().no_answer);
+    EXPECT_EQ(peer.sent.size(), 2u);
+}
+
+TEST(NatLogonTest, OverrideFileSendsNothingAndCountsAsBehind) {
+    temp_home home;
+    home.write("vxl.nat", "");
+    const std::string path = home.file("vxl.nat");
+    // No service listens there; the override must not ask.
+    EXPECT_TRUE(nat_logon_test(path.c_str(), "127.0.212.1", "127.0.212.2", 2829, false));
+    const std::string log = engine_log();
+    EXPECT_NE(log.find("Overriding NAT test.  Pretending we are behind a NAT."), std::string::npos);
+    EXPECT_EQ(log.find("Sending NAT request"), std::string::npos);
+}
+
+TEST(NatLogonTest, BusyPort3400LeavesTheFlagUnchanged) {
+    temp_home home;
+    udp_socket holder("127.0.212.1", 3400);
+    ASSERT_EQ(holder.listen_socket(0), UDP_OK);
+    const std::string missing = home.file("vxl.nat");
+    for (bool current : {false, true})
+        EXPECT_EQ(nat_logon_test(missing.c_str(), "127.0.212.1", "127.0.212.2", 2829, current),
+                  current);
+    const std::string log = engine_log();
+    EXPECT_NE(log.find("Open local NAT port to 127.0.212.1:3400 failed"), std::string::npos);
+    EXPECT_NE(log.find("Unable to find suitable local NAT port (searched 3400..3400)"),
+              std::string::npos);
+    EXPECT_EQ(log.find("Sending NAT request"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace voxline::test
