@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "audio/rtp_streamer.h"
+#include "core/rtp_address_finder.h"
 #include "core/tarnwick_vxl.h"
 #include "core/tone_player.h"
 #include "util/account_scrambler.h"
@@ -52,6 +53,8 @@ call_control::call_control(const call_control_settings& settings, CTarnwickVXL* 
         settings.jitter_size_ms, settings.jitter_threshold_ms, settings.echo_cancelling,
         settings.notch_while_measuring);
     // A measured echo delay is reported at once, without the call thread polling for it.
+    // NAT-mapped and relayed addresses for the media session.
+    m_rtp_streamer->set_address_finder(make_rtp_address_finder());
     m_rtp_streamer->set_call_thread_wake([owner] {
         if (owner) owner->wake_call_thread();
     });

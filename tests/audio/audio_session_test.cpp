@@ -4,7 +4,6 @@
 #include <voxline/voxline.h>
 
 #include <algorithm>
-#include <cstring>
 #include <vector>
 
 #include "audio/vxl_statistics.h"
@@ -41,11 +40,6 @@ class AudioSession : public virtual_card_test_base {
             session.tick(hooks);
         }
     }
-    std::vector<int16_t> ramp(size_t n) {
-        std::vector<int16_t> r(n);
-        for (size_t i = 0; i < n; ++i) r[i] = static_cast<int16_t>(1 + i);
-        return r;
-    }
 };
 
 TEST_F(AudioSession, MicrophoneReachesTheSpeakerThroughTheTick) {
@@ -56,7 +50,7 @@ TEST_F(AudioSession, MicrophoneReachesTheSpeakerThroughTheTick) {
         ASSERT_EQ(session.open_audio_devices(false), 0);
         ASSERT_EQ(session.build_pipelines(), 0);
         session.start_capture();
-        const std::vector<int16_t> voice = ramp(800);
+        const std::vector<int16_t> voice = ramp(1, 800);
         ASSERT_TRUE(virtual_card_test::inject_mic(voice.data(), voice.size()));
         loopback_hooks hooks;
         run(session, hooks, 30);

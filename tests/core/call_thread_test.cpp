@@ -3,10 +3,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
-#include <thread>
 
+#include "audio/rtp_streamer.h"
+#include "core/call_control.h"
 #include "core/tarnwick_vxl.h"
+#include "support/eventually.h"
 #include "support/fake_call_agent.h"
 #include "support/recording_callback.h"
 #include "support/temp_home.h"
@@ -15,8 +18,12 @@
 namespace voxline::test {
 namespace {
 
+using ::testing::AllOf;
+using ::testing::Ge;
 using ::testing::HasSubstr;
+using ::testing::Le;
 
+// Lets what must not happen have its chance.
 void settle() {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
 }
@@ -110,8 +117,7 @@ TEST_F(CallThread, LogoffSendsGracefulRestartAndEndsTheSession) {
     ASSERT_EQ(engine->LogoffFromCallAgent(1), VXL_S_OK);
     ASSERT_TRUE(callback.wait_for("Disconnected 3"));
     EXPECT_EQ(agent->count_received("RM: graceful"), 1);
-    for (int i = 0; i < 100 && engine->call_thread_running(); ++i) settle();
-    EXPECT_FALSE(engine->call_thread_running());
+    EXPECT_TRUE(eventually([&] { return !engine->call_thread_running(); }, 10000));
     EXPECT_EQ(engine->LogoffFromCallAgent(1), VXL_E_REQUEST_NOT_ALLOWED);
     // Diagnostic lines reached the client through MessagePrint, oldest first.
     const auto messages = callback.message_snapshot();
@@ -136,6 +142,76 @@ TEST_F(CallThread, ASecondEngineInOneProcessDoesNotStartItsEndpoint) {
     // The first engine still owns the endpoint and keeps working.
     ASSERT_EQ(engine->Call("5550003"), VXL_S_OK);
     EXPECT_TRUE(agent->wait_for("D/5550003"));
+}
+
+// Before and after calls the thread sleeps until the 35 s keep-alive (the
+// audit watchdog, 180 + 30 s, is further away); a measured echo delay wakes
+// it instead of being polled for.
+TEST_F(CallThread, IdleLineSleepsUntilTheKeepAliveAndIsWokenForAMeasuredEchoDelay) {
+    ASSERT_NO_FATAL_FAILURE(
+        start(7, VXL_FLAG_ECHO_CANCELLATION | VXL_FLAG_MGCP_AUDIT | VXL_FLAG_FORWARD_DIAGNOSTICS));
+    call_control* control = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
+        control = engine->control();
+    }
+    const auto settled_wait = [&] {
+        int64_t wait = -1;
+        eventually([&] { return (wait = control->last_wait_ms()) >= 30000; }, 3000);
+        return wait;
+    };
+    const auto ring_out = [&](const std::string& number, int media_sessions) {
+        ASSERT_EQ(engine->Call(number.c_str()), VXL_S_OK);
+        ASSERT_TRUE(agent->wait_for("D/" + number));
+        agent->send_command("RQNT", "X: 7\nR: L/hu(N)\nS: L/v\n");
+        agent->send_command("CRCX", "C: 1\nM: sendrecv\n");
+        ASSERT_TRUE(eventually([&] { return agent->count_received("m=audio") == media_sessions; }));
+    };
+    const auto hang_up = [&](long calls) {
+        ASSERT_EQ(engine->Hangup(), VXL_S_OK);
+        ASSERT_TRUE(eventually([&] {
+            const auto e = callback.snapshot();
+            return std::count(e.begin(), e.end(), "Disconnected 0") == calls;
+        }));
+    };
+    const auto echo_delay_event = [](int ms) {
+        return "GenericEvent " + std::to_string(VXL_EVENT_ECHO_DELAY) + " " + std::to_string(ms) +
+               " 0 ";
+    };
+
+    EXPECT_THAT(settled_wait(), AllOf(Ge(30000), Le(35000)));
+    // A refusal wakes nobody, yet its diagnostic line reaches the client at once.
+    EXPECT_EQ(engine->Call(nullptr), VXL_E_INVALID_NUMBER);
+    EXPECT_TRUE(eventually(
+        [&] {
+            for (const auto& m : callback.message_snapshot())
+                if (m.find("invalid number [NULL]") != std::string::npos) return true;
+            return false;
+        },
+        2000));
+
+    // A call whose session expected a delay that never came.
+    ring_out("5550010", 1);
+    hang_up(1);
+    EXPECT_THAT(settled_wait(), AllOf(Ge(30000), Le(35000)));
+    size_t at = 0;
+    for (const char* change : {"idle -> dialling", "dialling -> ringing out",
+                               "ringing out -> releasing", "releasing -> idle"}) {
+        at = log().find(std::string("Line state ") + change, at);
+        ASSERT_NE(at, std::string::npos) << change;
+    }
+
+    // A delay from the closed session belongs to no call.
+    control->media()->post_measured_echo_delay(77);
+
+    // The next call's session: the thread sleeps until the measurement wakes it.
+    ring_out("5550011", 2);
+    EXPECT_THAT(settled_wait(), AllOf(Ge(30000), Le(35000)));
+    control->media()->post_measured_echo_delay(95);
+    EXPECT_TRUE(callback.wait_for(echo_delay_event(95), 2000));
+    hang_up(2);
+    EXPECT_THAT(settled_wait(), AllOf(Ge(30000), Le(35000)));
+    for (const auto& e : callback.snapshot()) EXPECT_NE(e, echo_delay_event(77));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
 // Configuration: the override file, the effective values, refusals, the
-// client name and the instance lock.
+// local address, the client name and the instance lock.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -136,6 +136,23 @@ TEST_F(ConfigureTest, RefusalsAndTheirCodes) {
     arguments no_agent;
     no_agent.call_agents = nullptr;
     EXPECT_EQ(configure(no_agent), VXL_E_INVALIDARG);
+}
+
+TEST_F(ConfigureTest, UnusableLocalAddressFailsAndIsNotStored) {
+    // 192.0.2.1 is a documentation address, never ours; a text that cannot be
+    // read must not bind to 255.255.255.255 and carry on.
+    for (const char* text : {"300.1.1.1", "127.0.0.1x", "192.0.2.1"}) {
+        arguments a;
+        a.local_ip = text;
+        EXPECT_EQ(configure(a), static_cast<int32_t>(0x8004020D)) << text;
+        EXPECT_THAT(home.read("vxl.log"), HasSubstr("]Error--Open local IP " + std::string(text) +
+                                                    " failed (rc=4, socket_error="));
+    }
+    EXPECT_THAT(home.read("vxl.log"), Not(HasSubstr("Local IP address set to")));
+    char stored[LOCAL_IP_MAX + 1];
+    process_local_ip(stored);
+    EXPECT_STREQ(stored, "");
+    EXPECT_EQ(engine->LogonToCallAgent(), VXL_E_REQUEST_NOT_ALLOWED);
 }
 
 TEST_F(ConfigureTest, LocalAddressWhosePortIsInUseIsStillOurs) {

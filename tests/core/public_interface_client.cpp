@@ -9,25 +9,9 @@
 #include <cstdio>
 #include <string>
 
-namespace {
+#include "support/recording_callback.h"  // itself knows only the public header
 
-struct quiet_callback : IVXLCallback {
-    uint32_t AddRef() override { return 2; }
-    uint32_t Release() override { return 1; }
-    int32_t ConnectedToCallAgent() override { return 0; }
-    int32_t CallAgentRejectedConnection() override { return 0; }
-    int32_t CallAgentRollover(const char*) override { return 0; }
-    int32_t PlayTone(int32_t) override { return 0; }
-    int32_t Ringing(const char*) override { return 0; }
-    int32_t Answered() override { return 0; }
-    int32_t Disconnected(int32_t) override { return 0; }
-    int32_t Status(int32_t, int32_t) override { return 0; }
-    int32_t MessagePrint(int32_t, int32_t, const char*, const char*) override { return 0; }
-    int32_t GenericEvent(int32_t, int32_t, int32_t, const char*, const char*, int32_t*,
-                         char**) override {
-        return 0;
-    }
-};
+namespace {
 
 int failures = 0;
 
@@ -85,7 +69,7 @@ int main(int argc, char** argv) {
     check(create(VOXLINE_CLASS_TARNWICK_VXL, &engine) == VXL_S_OK && engine, "engine created");
     if (!engine) return 1;
 
-    quiet_callback callback;
+    voxline::test::recording_callback callback;
     check(engine->LogonToCallAgent() == VXL_E_REQUEST_NOT_ALLOWED, "logon before configure");
     check(engine->ConfigureCallParameters("127.0.0.63", "5551000", "Client", "127.0.0.1", 2727,
                                           2427, VXL_VOCODER_G711U, 2, 20, 60, 40, &callback, 0, 0,

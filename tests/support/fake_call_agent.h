@@ -1,6 +1,6 @@
 // A minimal call agent on loopback for engine tests: answers every command
-// with 200 (unless told to keep quiet), asks for hook events after the
-// registration, records every datagram and can send commands of its own.
+// with 200, asks for hook events after the registration, records every
+// datagram and can send commands of its own.
 #pragma once
 
 #include <arpa/inet.h>
@@ -38,14 +38,11 @@ class fake_call_agent {
         close(m_fd);
     }
 
-    // Received datagrams as text (without their NUL).
-    std::vector<std::string> received() {
-        std::lock_guard<std::mutex> lock(m_lock);
-        return m_received;
-    }
+    // Received datagrams (as text, without their NUL) holding needle.
     int count_received(const std::string& needle) {
+        std::lock_guard<std::mutex> lock(m_lock);
         int n = 0;
-        for (const auto& text : received())
+        for (const auto& text : m_received)
             if (text.find(needle) != std::string::npos) ++n;
         return n;
     }
@@ -68,7 +65,6 @@ class fake_call_agent {
         send_text(text);
     }
 
-    std::atomic<bool> quiet{false};
     bool bound = false;
 
   private:
@@ -103,7 +99,7 @@ class fake_call_agent {
                 if (command) m_endpoint = endpoint;
                 m_changed.notify_all();
             }
-            if (!command || quiet) continue;
+            if (!command) continue;
             send_text("200 " + std::to_string(transaction) + " OK\n");
             if (strcmp(verb, "RSIP") == 0 && text.find("restart") != std::string::npos)
                 send_command("RQNT", "X: 1\nR: L/hu(N)\n");

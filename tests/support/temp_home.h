@@ -45,6 +45,15 @@ inline std::string engine_log() {
     return read_file(std::string(home ? home : process_temp_home().c_str()) + "/vxl.log");
 }
 
+// Occurrences of needle in the engine log past its first `from` bytes.
+inline size_t engine_log_count(const std::string& needle, size_t from = 0) {
+    const std::string log = engine_log();
+    size_t n = 0;
+    for (size_t at = log.find(needle, from); at != std::string::npos; at = log.find(needle, at + 1))
+        ++n;
+    return n;
+}
+
 class temp_home {
   public:
     temp_home() {
@@ -60,7 +69,6 @@ class temp_home {
     temp_home(const temp_home&) = delete;
     temp_home& operator=(const temp_home&) = delete;
 
-    const std::string& path() const { return m_path; }
     std::string file(const std::string& name) const { return m_path + "/" + name; }
     std::string read(const std::string& name) const { return read_file(file(name)); }
     void write(const std::string& name, const std::string& text) const {

@@ -45,14 +45,5 @@ TEST(VirtualMixer, LevelsAreSharedClampedAndNoticed) {
     EXPECT_EQ(control->speaker_level(), 0.0);
 }
 
-TEST(NoMixer, HasNoLevelsAndNoNotices) {
-    std::unique_ptr<sound_mixer> mixer = make_no_mixer();
-    EXPECT_FALSE(mixer->available());
-    EXPECT_FALSE(mixer->speaker_level() || mixer->microphone_level());
-    EXPECT_FALSE(mixer->set_speaker_level(0.5) || mixer->set_microphone_level(0.5));
-    EXPECT_TRUE(mixer->poll_descriptors().empty());
-    EXPECT_FALSE(mixer->handle_events());
-}
-
 }  // namespace
 }  // namespace voxline::test

@@ -19,12 +19,6 @@ class SoundPlayer : public virtual_card_test_base {
     }
 };
 
-std::vector<int16_t> ramp(int from, int count) {
-    std::vector<int16_t> samples(count);
-    for (int i = 0; i < count; ++i) samples[i] = static_cast<int16_t>(from + i);
-    return samples;
-}
-
 TEST_F(SoundPlayer, PlaysTheImageThenFreesTheOutput) {
     select("fail=duplex");
     const std::vector<int16_t> digit = ramp(1, 400);  // 50 ms
@@ -34,15 +28,13 @@ TEST_F(SoundPlayer, PlaysTheImageThenFreesTheOutput) {
     EXPECT_EQ(speaker(), digit);
     // A half-duplex card takes an input only once the sound has let go of the output.
     done_log log;
-    const wave_handle in = open_in(log);
-    EXPECT_EQ(wave_in_close(in), WAVE_OK);
+    EXPECT_EQ(wave_in_close(open_in(log)), WAVE_OK);
 }
 
 TEST_F(SoundPlayer, ANewSoundCutsTheLast) {
     select("");
     const std::vector<int16_t> first = ramp(1, 8000), second = ramp(-2000, 160);
-    const std::vector<uint8_t> first_wav = image(first);
-    const std::vector<uint8_t> second_wav = image(second);
+    const std::vector<uint8_t> first_wav = image(first), second_wav = image(second);
     ASSERT_TRUE(play_sound_async(first_wav.data(), first_wav.size()));
     ASSERT_TRUE(virtual_card_test::run_ticks(2));
     ASSERT_TRUE(play_sound_async(second_wav.data(), second_wav.size()));

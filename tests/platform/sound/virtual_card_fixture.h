@@ -16,7 +16,6 @@
 namespace voxline::test {
 
 struct done_record {
-    wave_handle handle;
     wave_header* header;
     uint32_t flags;
     uint32_t bytes_recorded;
@@ -25,11 +24,11 @@ struct done_record {
 
 class done_log {
   public:
-    static void callback(wave_handle handle, wave_header* header, void* context) {
+    static void callback(wave_handle, wave_header* header, void* context) {
         auto* log = static_cast<done_log*>(context);
         std::lock_guard lock(log->m_lock);
         log->m_done.push_back(
-            {handle, header, header->flags, header->bytes_recorded, std::this_thread::get_id()});
+            {header, header->flags, header->bytes_recorded, std::this_thread::get_id()});
     }
     std::vector<done_record> done() {
         std::lock_guard lock(m_lock);
@@ -55,6 +54,29 @@ struct test_buffer {
     wave_header header;
 };
 
+inline std::vector<int16_t> ramp(int from, int count) {
+    std::vector<int16_t> samples(count);
+    for (int i = 0; i < count; ++i) samples[i] = static_cast<int16_t>(from + i);
+    return samples;
+}
+
+inline wave_handle open_device(bool input, wave_callback callback, void* context) {
+    wave_handle handle = 0;
+    const wave_format pcm;
+    EXPECT_EQ(
+        (input ? wave_in_open : wave_out_open)(&handle, k_wave_mapper, &pcm, callback, context),
+        WAVE_OK);
+    return handle;
+}
+
+// Prepares each buffer and hands it to the device: to record into, or to play.
+inline void queue_buffers(bool input, wave_handle handle, std::vector<test_buffer>& buffers) {
+    for (auto& b : buffers) {
+        EXPECT_EQ((input ? wave_in_prepare : wave_out_prepare)(handle, &b.header), WAVE_OK);
+        EXPECT_EQ((input ? wave_in_add_buffer : wave_out_write)(handle, &b.header), WAVE_OK);
+    }
+}
+
 class virtual_card_test_base : public ::testing::Test {
   protected:
     void select(const std::string& options, bool manual = true) {
@@ -65,21 +87,10 @@ class virtual_card_test_base : public ::testing::Test {
     }
     void TearDown() override { EXPECT_EQ(wave_select_backend("virtual"), WAVE_OK); }
 
-    wave_handle open_in(done_log& log) {
-        wave_handle handle = 0;
-        const wave_format format;
-        EXPECT_EQ(wave_in_open(&handle, k_wave_mapper, &format, done_log::callback, &log), WAVE_OK);
-        return handle;
-    }
-    wave_handle open_out(done_log& log) {
-        wave_handle handle = 0;
-        const wave_format format;
-        EXPECT_EQ(wave_out_open(&handle, k_wave_mapper, &format, done_log::callback, &log),
-                  WAVE_OK);
-        return handle;
-    }
-    std::vector<int16_t> speaker(size_t max = 80000) {
-        std::vector<int16_t> played(max);
+    wave_handle open_in(done_log& log) { return open_device(true, done_log::callback, &log); }
+    wave_handle open_out(done_log& log) { return open_device(false, done_log::callback, &log); }
+    std::vector<int16_t> speaker() {
+        std::vector<int16_t> played(80000);
         played.resize(virtual_card_test::take_speaker(played.data(), played.size()));
         return played;
     }

@@ -29,9 +29,8 @@ TEST(VirtualConfig, AcceptsTheGrammar) {
 
     ASSERT_TRUE(parse_virtual_config("mic=tone:1000", c, error));
     EXPECT_EQ(c.tone_peak, 8000);
-    ASSERT_TRUE(parse_virtual_config("", c, error));
-    EXPECT_EQ(c.mic, virtual_mic_kind::silence);
     ASSERT_TRUE(parse_virtual_config("fail=duplex", c, error));
+    EXPECT_EQ(c.mic, virtual_mic_kind::silence);
     EXPECT_EQ(c.fault, virtual_fault::duplex);
     EXPECT_EQ(c.fault_side, virtual_fault_side::both);
 }

@@ -15,14 +15,16 @@ void keep_line(int, const char* line) {
     g_lines.push_back(line);
 }
 
-// The test system has no card and no control device, whatever the machine has.
+// The test system has no card and no control device, whatever the machine has: no mixer, as
+// where there is none at all.
 TEST(AlsaMixer, WithoutACardThereIsNoMixerAndNoNoise) {
     stderr_capture noise;
     noise.start();
     wave_set_log_sink(keep_line);
     unsetenv("VOXLINE_AUDIO");
     ASSERT_EQ(wave_select_backend("portaudio"), WAVE_OK);
-    std::unique_ptr<sound_mixer> mixers[] = {open_sound_mixer(), open_alsa_mixer("hw:99")};
+    std::unique_ptr<sound_mixer> mixers[] = {open_sound_mixer(), open_alsa_mixer("hw:99"),
+                                             make_no_mixer()};
     for (auto& mixer : mixers) {
         EXPECT_FALSE(mixer->available());
         EXPECT_FALSE(mixer->speaker_level() || mixer->microphone_level());
