@@ -99,10 +99,8 @@ TEST_F(endpoint_sends, embedded_request_plays_signals_and_replaces_the_list) {
     EXPECT_EQ(endpoint.mgcp_notify_hook_status(MGCP_HOOK_OFF), MGCP_NOT_REQUESTED);
     EXPECT_EQ(endpoint.mgcp_notify_hook_status(MGCP_HOOK_ON), MGCP_OK);
     EXPECT_EQ(next_command(), ntfy("L/hu"));
-}
 
-TEST_F(endpoint_sends, notify_and_embedded_together) {
-    request("L/hd(N, E(S(L/bz)))");
+    request("L/hd(N, E(S(L/bz)))");  // notified and embedded together
     control.calls.clear();
     EXPECT_EQ(endpoint.mgcp_notify_hook_status(MGCP_HOOK_OFF), MGCP_OK);
     EXPECT_EQ(next_command(), ntfy("L/hd"));
@@ -139,7 +137,7 @@ TEST_F(endpoint_sends, new_call) {
     }
 }
 
-TEST_F(endpoint_sends, digits_are_filtered) {
+TEST_F(endpoint_sends, digits_are_filtered) {  // and an all-filtered string sends nothing
     EXPECT_EQ(endpoint.mgcp_send_digits("1a*#x-B9,"), MGCP_OK);
     EXPECT_EQ(next_command(), ntfy("D/1a*#B9"));
     EXPECT_EQ(endpoint.mgcp_send_digits("xyz-"), MGCP_OK);

@@ -108,10 +108,14 @@ class fake_call_control : public mgcp_call_control {
     }
 };
 
-// The far side of the endpoint: a loopback socket that plays the call agent.
+// The far side of the endpoint: a loopback socket that plays the call agent
+// (or, on another address or port, a stranger).
 class fake_call_agent {
   public:
-    fake_call_agent() : m_socket("127.0.0.1", 0) { EXPECT_EQ(m_socket.listen_socket(0), UDP_OK); }
+    explicit fake_call_agent(const char* address = "127.0.0.1", uint16_t port = 0)
+        : m_socket(address, port) {
+        EXPECT_EQ(m_socket.listen_socket(0), UDP_OK);
+    }
     uint16_t port() const { return bound_port(m_socket); }
 
     // The next datagram from the endpoint, "" after the wait. Checks the

@@ -75,21 +75,17 @@ TEST(mgcp_parse, each_text_gives_the_expected_record) {
     }
 }
 
-TEST(mgcp_parse, command_fields) {
+TEST(mgcp_parse, command_fields_and_long_ones_cut_to_their_buffers) {
     std::string text = "CRCX 987654321 dialdeck-endpoint-name/0 MGCP 1.0\r\nC: 1\r\n";
     auto m = parse_message(text.data(), text.size());
     ASSERT_EQ(m->kind, MGCP_CRCX);
     EXPECT_EQ(m->transaction_id, 987654321u);
     EXPECT_STREQ(m->endpoint_name, "dialdeck-endpoint-name/0");
-    EXPECT_EQ(m->version_major, 1);
-    EXPECT_EQ(m->version_minor, 0);
-}
+    EXPECT_EQ(m->version_major * 10 + m->version_minor, 10);
 
-TEST(mgcp_parse, long_fields_are_cut_to_their_buffers) {
-    std::string name(40, 'e');
-    std::string id(200, '7');
-    std::string text = "RQNT 5 " + name + "/0 MGCP 1.0\r\nX: " + id + "\r\n";
-    auto m = parse_message(text.data(), text.size());
+    const std::string name(40, 'e');
+    text = "RQNT 5 " + name + "/0 MGCP 1.0\r\nX: " + std::string(200, '7') + "\r\n";
+    m = parse_message(text.data(), text.size());
     ASSERT_EQ(m->kind, MGCP_RQNT);
     EXPECT_EQ(std::string(m->endpoint_name), name.substr(0, 28));
     EXPECT_EQ(m->find(MGCP_PARAM_REQUEST_ID)->text.size(), 127u);

@@ -3,39 +3,14 @@
 // and every dropped datagram is logged once per sender per 10 s.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "mgcp_test_support.h"
-#include "platform/engine_paths.h"
 
 namespace voxline::test {
 namespace {
 
-// A socket on some other address that talks to the endpoint.
-class stranger {
-  public:
-    stranger(const char* address, uint16_t port) : m_socket(address, port) {
-        EXPECT_EQ(m_socket.listen_socket(0), UDP_OK);
-    }
-    void send_to(const udp_socket& endpoint_socket, const std::string& text) {
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_addr.s_addr = loopback();
-        to.sin_port = htons(bound_port(endpoint_socket));
-        ASSERT_EQ(m_socket.write_socket_block(text.data(), text.size(), &to), UDP_OK);
-    }
-    bool silent() {
-        char buffer[512];
-        int length = sizeof buffer;
-        sockaddr_in from{};
-        return m_socket.read_socket_timeout(buffer, &length, &from, 0, 50) == UDP_TIMEOUT;
-    }
-    uint16_t port() const { return bound_port(m_socket); }
-
-  private:
-    udp_socket m_socket;
-};
+using stranger = fake_call_agent;
 
 const std::string RINGING = "RQNT 401 aaln/0 MGCP 1.0\r\nX: 9\r\nS: D/4242-1\r\n";
 const std::string COMMANDS[] = {
@@ -46,18 +21,10 @@ const std::string COMMANDS[] = {
     "DLCX 404 aaln/0 MGCP 1.0\r\nC: 1\r\n",
 };
 
-std::string log_text() {
-    std::ifstream in(engine_file("vxl.log"), std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // The messages of the log lines written since offset that contain marker.
 std::vector<std::string> logged_since(size_t offset, const std::string& marker) {
     std::vector<std::string> out;
-    std::string text = log_text().substr(offset);
-    std::istringstream lines(text);
+    std::istringstream lines(engine_log().substr(offset));
     for (std::string line; std::getline(lines, line);) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
         if (line.find(marker) != std::string::npos) out.push_back(line.substr(line.find(']') + 1));
@@ -104,7 +71,7 @@ TEST_F(sender_check, answers_count_only_from_where_the_command_went) {
 }
 
 TEST_F(sender_check, drops_are_logged_once_per_sender_per_ten_seconds_with_a_count) {
-    const size_t offset = log_text().size();
+    const size_t offset = engine_log().size();
     stranger first("127.0.0.99", 0), second("127.0.0.98", 0);
     const std::string line = "MGCP datagram from unexpected sender ";
     const std::string first_line = line + "127.0.0.99:" + std::to_string(first.port()) + " dropped";

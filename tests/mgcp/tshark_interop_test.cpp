@@ -4,7 +4,6 @@
 // and without any malformed-packet or error report.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstring>
@@ -51,7 +50,7 @@ std::vector<std::unique_ptr<mgcp_message>> sample_messages() {
         "513 1813\r\n",
         "518 1818\r\n",
         "528 1828\r\n",
-        "200 0\r\n",  // keep-alive
+        "200 0\r\n"  // the last a keep-alive
     };
     std::vector<std::unique_ptr<mgcp_message>> all;
     for (const char* text : texts) {
@@ -75,13 +74,6 @@ std::vector<std::unique_ptr<mgcp_message>> sample_messages() {
     return all;
 }
 
-uint16_t ip_checksum(const uint8_t* header, size_t length) {
-    uint32_t sum = 0;
-    for (size_t i = 0; i + 1 < length; i += 2) sum += (header[i] << 8) | header[i + 1];
-    while (sum >> 16) sum = (sum & 0xffff) + (sum >> 16);
-    return static_cast<uint16_t>(~sum);
-}
-
 template <typename T>
 void put(std::string& out, T value) {
     out.append(reinterpret_cast<const char*>(&value), sizeof value);
@@ -91,67 +83,26 @@ void put(std::string& out, T value) {
 // agent port 2727, each datagram being the text and its NUL.
 std::string capture_file(const std::vector<std::unique_ptr<mgcp_message>>& messages) {
     std::string out;
-    put<uint32_t>(out, 0xa1b2c3d4);
-    put<uint16_t>(out, 2);
-    put<uint16_t>(out, 4);
-    put<int32_t>(out, 0);
-    put<uint32_t>(out, 0);
-    put<uint32_t>(out, 65535);
-    put<uint32_t>(out, 101);  // raw IP
+    for (uint32_t word : {0xa1b2c3d4u, 0x00040002u, 0u, 0u, 65535u, 101u /* raw IP */})
+        put(out, word);
     uint32_t second = 0;
     for (const auto& m : messages) {
-        size_t payload = static_cast<size_t>(m->text_length) + 1;
-        size_t total = 20 + 8 + payload;
-        uint8_t ip_header[20] = {0x45,
-                                 0,
-                                 static_cast<uint8_t>(total >> 8),
-                                 static_cast<uint8_t>(total),
-                                 0,
-                                 1,
-                                 0x40,
-                                 0,
-                                 64,
-                                 17,
-                                 0,
-                                 0,
-                                 127,
-                                 0,
-                                 0,
-                                 2,
-                                 127,
-                                 0,
-                                 0,
-                                 1};
-        uint16_t checksum = ip_checksum(ip_header, sizeof ip_header);
-        ip_header[10] = static_cast<uint8_t>(checksum >> 8);
-        ip_header[11] = static_cast<uint8_t>(checksum);
-        put<uint32_t>(out, ++second);
-        put<uint32_t>(out, 0);
-        put<uint32_t>(out, static_cast<uint32_t>(total));
-        put<uint32_t>(out, static_cast<uint32_t>(total));
-        out.append(reinterpret_cast<const char*>(ip_header), sizeof ip_header);
-        put<uint16_t>(out, htons(2427));
-        put<uint16_t>(out, htons(2727));
-        put<uint16_t>(out, htons(static_cast<uint16_t>(8 + payload)));
-        put<uint16_t>(out, 0);  // no UDP checksum
+        const size_t payload = static_cast<size_t>(m->text_length) + 1, total = 28 + payload;
+        uint8_t ip[20] = {0x45, 0, uint8_t(total >> 8), uint8_t(total), 0, 1, 0x40, 0, 64, 17};
+        const uint8_t addresses[] = {127, 0, 0, 2, 127, 0, 0, 1};
+        memcpy(ip + 12, addresses, sizeof addresses);
+        uint32_t sum = 0;
+        for (size_t i = 0; i < sizeof ip; i += 2) sum += (ip[i] << 8) | ip[i + 1];
+        while (sum >> 16) sum = (sum & 0xffff) + (sum >> 16);
+        ip[10] = uint8_t(~sum >> 8);
+        ip[11] = uint8_t(~sum);
+        for (uint32_t word : {++second, 0u, uint32_t(total), uint32_t(total)}) put(out, word);
+        out.append(reinterpret_cast<const char*>(ip), sizeof ip);
+        for (uint16_t half : {2427, 2727, int(8 + payload), 0 /* no UDP checksum */})
+            put(out, htons(half));
         out.append(m->text, payload);
     }
     return out;
-}
-
-bool tshark_present() {
-    return system("command -v tshark >/dev/null 2>&1") == 0;
-}
-
-std::string run(const std::string& command_line, int* status) {
-    std::string output;
-    FILE* pipe = popen(command_line.c_str(), "r");
-    if (!pipe) return output;
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    *status = pclose(pipe);
-    return output;
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
@@ -161,54 +112,37 @@ std::vector<std::string> lines_of(const std::string& text) {
     return lines;
 }
 
-// One frame's lines of the verbose output.
-std::vector<std::vector<std::string>> frames_of(const std::string& output) {
-    std::vector<std::vector<std::string>> frames;
-    for (const std::string& line : lines_of(output)) {
-        if (line.rfind("Frame ", 0) == 0) frames.emplace_back();
-        if (!frames.empty()) frames.back().push_back(line);
-    }
-    return frames;
-}
-
 bool has_line(const std::vector<std::string>& frame, const std::string& contains,
               const std::string& ends_with = "") {
-    for (const std::string& line : frame) {
-        if (line.find(contains) == std::string::npos) continue;
-        if (line.size() >= ends_with.size() &&
-            line.compare(line.size() - ends_with.size(), ends_with.size(), ends_with) == 0)
-            return true;
-    }
+    for (const std::string& line : frame)
+        if (line.find(contains) != std::string::npos && line.ends_with(ends_with)) return true;
     return false;
 }
 
 TEST(tshark_interop, every_message_decodes_as_written) {
-    if (!tshark_present())
+    if (system("command -v tshark >/dev/null 2>&1") != 0)
         GTEST_SKIP() << "tshark is not installed (Debian package tshark; scripts/setup-deps "
                         "installs it); the interoperability check did not run";
 
     auto messages = sample_messages();
     for (auto& m : messages) ASSERT_TRUE(encode_message(*m)) << m->transaction_id;
 
-    char path[] = "/tmp/mgcp_interop_XXXXXX.pcap";
-    int fd = mkstemps(path, 5);
-    ASSERT_GE(fd, 0);
-    std::string capture = capture_file(messages);
-    ASSERT_EQ(write(fd, capture.data(), capture.size()), static_cast<ssize_t>(capture.size()));
-    close(fd);
-
-    int status = -1;
-    std::string output = run("tshark -n -r " + std::string(path) + " -V 2>/dev/null", &status);
-    // MGCP_INTEROP_KEEP=1 keeps the capture for a look in a dissector.
-    if (getenv("MGCP_INTEROP_KEEP"))
-        fprintf(stderr, "capture kept: %s\n", path);
-    else
-        unlink(path);
-    ASSERT_EQ(status, 0) << output;
-
+    const std::string path = process_temp_home() + "/mgcp_interop.pcap";
+    std::ofstream(path, std::ios::binary) << capture_file(messages);
+    std::string output;
+    FILE* pipe = popen(("tshark -n -r " + path + " -V 2>/dev/null").c_str(), "r");
+    ASSERT_TRUE(pipe);
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) output.append(buffer, n);
+    ASSERT_EQ(pclose(pipe), 0) << output;
     EXPECT_EQ(output.find("Malformed"), std::string::npos) << output;
     EXPECT_EQ(output.find("Expert Info (Error"), std::string::npos) << output;
-    auto frames = frames_of(output);
+
+    std::vector<std::vector<std::string>> frames;  // the verbose lines of each frame
+    for (const std::string& line : lines_of(output)) {
+        if (line.starts_with("Frame ")) frames.emplace_back();
+        if (!frames.empty()) frames.back().push_back(line);
+    }
     ASSERT_EQ(frames.size(), messages.size()) << output;
 
     for (size_t i = 0; i < messages.size(); ++i) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <fstream>
 #include <regex>
 #include <string>
 #include <vector>
@@ -121,6 +122,30 @@ TEST_F(LogTest, LogOf250000BytesRotatesAtStartUp) {
     EXPECT_FALSE(home.exists("vxl.003"));
     EXPECT_EQ(home.read("vxl.004"), "three");
     EXPECT_EQ(home.read("vxl.log").rfind("\n========= Start up", 0), 0u);
+}
+
+// A log that grows during a session is rotated at 2,500,000 bytes as at
+// start-up, so the engine directory stays bounded however much is logged.
+TEST_F(LogTest, RotatesDuringTheSessionWhenAnEntryWouldPassTheLimit) {
+    for (const char* name : {"vxl.001", "vxl.002", "vxl.003", "vxl.004"}) home.write(name, name);
+    VXL_LOG(LOG_ALWAYS, "entry");  // every entry has the same length
+    const size_t one = home.read("vxl.log").size();
+    VXL_LOG(LOG_ALWAYS, "entry");
+    const size_t entry = home.read("vxl.log").size() - one;
+    // An entry that ends exactly at the limit still goes into the file.
+    std::ofstream(home.file("vxl.log"), std::ios::binary | std::ios::app)
+        << std::string(2500000 - one - 2 * entry, 'p');
+    VXL_LOG(LOG_ALWAYS, "entry");
+    EXPECT_EQ(home.read("vxl.log").size(), 2500000u);
+    EXPECT_EQ(home.read("vxl.001"), "vxl.001");
+    // The next one starts a new file, the older ones move up.
+    VXL_LOG(LOG_ALWAYS, "entry");
+    EXPECT_EQ(home.read("vxl.001").size(), 2500000u);
+    EXPECT_EQ(home.read("vxl.002"), "vxl.001");
+    EXPECT_EQ(home.read("vxl.004"), "vxl.003");
+    const std::string fresh = home.read("vxl.log");
+    EXPECT_EQ(fresh.rfind("\n========= Start up", 0), 0u) << fresh;
+    EXPECT_EQ(fresh.find("entry"), fresh.rfind("entry")) << "one entry only: " << fresh;
 }
 
 TEST_F(LogTest, NoLogMarkerStopsTheFileButNotTheClient) {
