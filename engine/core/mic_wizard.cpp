@@ -151,7 +151,15 @@ void mic_wizard_thread_proc(std::shared_ptr<capture_run> run) {
 
 mic_wizard::~mic_wizard() {
     if (running()) stop();
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        join_retired();
+    }
     set_callback(nullptr);
+}
+
+void mic_wizard::join_retired() {
+    if (m_retired.joinable() && m_retired.get_id() != std::this_thread::get_id()) m_retired.join();
 }
 
 bool mic_wizard::running() {
@@ -172,6 +180,7 @@ int32_t mic_wizard::start() {
         VXL_LOG(LOG_INFO, "Attempted to start mic wizard when it is already running.");
         return VXL_S_NOTHING_TO_DO;
     }
+    join_retired();
     route_sound_log_to_engine_log();
     auto run = std::make_shared<capture_run>();
     for (int i = 0; i < BUFFER_COUNT; ++i) {
@@ -207,6 +216,7 @@ void mic_wizard::stop() {
     std::lock_guard<std::mutex> lock(m_lock);
     if (!m_run) {
         VXL_LOG(LOG_INFO, "Attempted to stop mic wizard when it is not running.");
+        join_retired();
         return;
     }
     std::shared_ptr<capture_run> run = std::move(m_run);
@@ -220,9 +230,11 @@ void mic_wizard::stop() {
     if (std::this_thread::get_id() == m_thread.get_id()) {
         std::lock_guard<std::mutex> state(run->state_lock);
         run->orphaned = true;
-        m_thread.detach();
+        join_retired();
+        m_retired = std::move(m_thread);
         return;
     }
+    join_retired();
     bool finished;
     {
         std::unique_lock<std::mutex> state(run->state_lock);

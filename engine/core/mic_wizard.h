@@ -37,6 +37,10 @@ class mic_wizard {
     std::mutex m_lock;
     std::shared_ptr<capture_run> m_run;
     std::thread m_thread;
+    // A capture stopped from inside its own level event ends on its own; it
+    // is joined by the next start, stop or the destructor.
+    std::thread m_retired;
+    void join_retired();
     IVXLCallback* m_callback = nullptr;
 };
 

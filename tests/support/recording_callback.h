@@ -4,6 +4,7 @@
 
 #include <voxline/voxline.h>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -76,7 +77,7 @@ class recording_callback : public IVXLCallback {
         m_changed.notify_all();
         return 0;
     }
-    uint32_t m_refs = 1;
+    std::atomic<uint32_t> m_refs{1};
     std::mutex m_lock;
     std::condition_variable m_changed;
 };
