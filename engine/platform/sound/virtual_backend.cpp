@@ -152,10 +152,14 @@ int32_t virtual_card::open(wave_direction direction, uint32_t device_id, const w
         m_next_deadline_us = now_us() + k_tick_us;
         m_card_now_us = now_us();
         m_thread = std::thread([this] { run(); });
+    } else if (idle()) {
+        // The card slept while nothing was open: its clock starts again now.
+        m_next_deadline_us = now_us() + k_tick_us;
     }
     stream->set_driver_thread(m_thread.get_id());
     *free_slot = std::move(new_port);
     ++(direction == wave_direction::input ? m_inputs : m_outputs);
+    m_changed.notify_all();
     return WAVE_OK;
 }
 
@@ -204,6 +208,12 @@ void virtual_card::wait_for_deadline(std::unique_lock<std::mutex>& lock, int64_t
 void virtual_card::run() {
     std::unique_lock lock(m_lock);
     while (!m_stop) {
+        // With nothing open there is nothing to play or record: an idle phone's
+        // card must not wake a hundred times a second.
+        if (idle()) {
+            m_changed.wait(lock, [&] { return m_stop || m_service_pending || !idle(); });
+            if (m_stop) break;
+        }
         wait_for_deadline(lock, m_next_deadline_us);
         if (m_stop) break;
         port_list ports = m_ports;

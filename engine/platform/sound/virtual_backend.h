@@ -71,6 +71,8 @@ class virtual_card final : public sound_backend {
     int32_t open_speaker();
     int64_t now_us() const;
     void run();
+    // No device open, on the real clock (with m_lock held).
+    bool idle() const { return !m_manual_clock && m_inputs + m_outputs == 0; }
     void wait_for_deadline(std::unique_lock<std::mutex>& lock, int64_t deadline);
     void service(const port_list& ports);
     void tick(const port_list& ports, int64_t time_us);

@@ -1,0 +1,88 @@
+"""Calls through the lab's media relay, end to end: a phone behind a NAT
+(the override file) with the relay as its proxy, granted, refused and with
+a relay that never answers the probe."""
+
+import os
+import re
+import unittest
+
+from harness import EndToEndTest
+
+
+class RelayTest(EndToEndTest):
+    block = 73
+
+    def start_behind_nat(self, relay_setting=None, args=()):
+        # Registration is held back until the override file is in place.
+        lab = self.start_lab(extra=["--silent"])
+        self.relay = "relay %s" % self.network.lab_address()
+        if relay_setting:
+            lab.command("%s %s" % (self.relay, relay_setting))
+        phone = self.start_phone(["--proxy", self.network.lab_address(), "--proxy-port", "2830",
+                                  "--dial", "600"] + list(args))
+        open(os.path.join(phone.home, "vxl.nat"), "w").close()
+        lab.command("silent off")
+        self.expect(phone, "event GenericEvent 3 0 0", timeout=20)
+        self.expect(phone, "event ConnectedToCallAgent")
+        return lab, phone
+
+    def report(self, lab):
+        return lab.command("%s report" % self.relay)
+
+    def answer_to(self, lab, phone, verb):
+        """The phone's answer to the lab's first command VERB (it may follow
+        the phone's own events, so it is waited for)."""
+        def answer():
+            texts = [m["text"] for m in lab.messages(phone.address)]
+            ids = [m.group(1) for m in (re.match(r"%s (\d+) " % verb, t) for t in texts) if m]
+            return next((t for t in texts
+                         if ids and re.match(r"\d{3} %s\b" % ids[0], t)), None)
+        return lab.wait_for(answer, timeout=5) or ""
+
+    def test_granted_relay_carries_rtp_both_ways_and_is_freed(self):
+        lab, phone = self.start_behind_nat(args=["--hangup-after", "3"])
+        self.expect(phone, "event Answered", timeout=30)
+        # The closing statistics: packets sent and received through the relay.
+        stats = self.expect(phone, r"event GenericEvent 4 (\d+) (\d+) \d+", timeout=15)
+        self.assertGreater(int(stats.group(1)), 0)
+        self.assertGreater(int(stats.group(2)), 0)
+        self.expect(phone, "event Disconnected 0", timeout=15)
+        crcx_answer = self.answer_to(lab, phone, "CRCX")
+        self.assertTrue(crcx_answer.startswith("200 "), crcx_answer)
+
+        def freed():
+            return [a for a in self.report(lab)["allocations"] if a["freed"]]
+        allocations = lab.wait_for(freed, timeout=5)
+        self.assertEqual(len(allocations), 1, self.report(lab))
+        allocation = allocations[0]
+        self.assertEqual((allocation["endpoint_leg"] or "").rsplit(":", 1)[0], phone.address,
+                         allocation)
+        self.assertGreater(allocation["to_far"], 0, allocation)
+        self.assertGreater(allocation["to_endpoint"], 0, allocation)
+        texts = [m["text"] for m in self.report(lab)["messages"]]
+        self.assertEqual([t.split()[0] for t in texts],
+                         ["PROXY_ALLOC", "PROXY_PROBE", "PROXY_DEALLOC"], texts)
+        self.assertIn("PROXY_PROBE %s" % allocation["id"], texts)
+        # The far end was told the relay's address, not the phone's.
+        self.assertIn("c=IN IP4 %s\r\n" % self.network.lab_address(), crcx_answer)
+        self.assertIn("m=audio %d " % allocation["port"], crcx_answer)
+
+    def test_refused_relay_fails_the_connection(self):
+        lab, phone = self.start_behind_nat("alloc refuse")
+        self.expect(phone, "event Status 8 0", timeout=20)
+        self.expect(phone, "event Disconnected 0", timeout=15)
+        self.assertEqual(self.answer_to(lab, phone, "CRCX").split()[:1], ["502"])
+        self.assertNotIn("event Answered", phone.events())
+        self.assertEqual(self.report(lab)["allocations"], [])
+
+    def test_silent_probe_fails_the_modify_and_hangs_up(self):
+        lab, phone = self.start_behind_nat("probe silent")
+        self.expect(phone, "event Status 8 0", timeout=30)
+        self.expect(phone, "event Disconnected 0", timeout=15)
+        self.assertEqual(self.answer_to(lab, phone, "MDCX").split()[:1], ["500"])
+        texts = [m["text"] for m in lab.messages(phone.address)]
+        self.assertTrue(any(re.search(r"\bO: *(L/)?hu\b", t) for t in texts), texts)
+
+
+if __name__ == "__main__":
+    unittest.main()
