@@ -71,7 +71,6 @@ class audio_session {
 
     timeslot_manager& timeslot() { return m_timeslot; }
     const audio_sizes& sizes() const { return m_sizes; }
-    uint32_t pcm_bytes_per_packet() const { return m_pcm_bytes_per_packet; }
 
     // --- the looping header, reserved for call-progress tones ---
     wave_header& looping_header() { return m_looping_header; }

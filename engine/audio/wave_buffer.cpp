@@ -60,10 +60,6 @@ bool wave_buffer::owns(const wave_header* header) const {
     return header >= m_headers.get() && header < m_headers.get() + m_count;
 }
 
-bool wave_buffer::carries_caller_data(const wave_header* header) const {
-    return header->data != reinterpret_cast<uint8_t*>(header->spare);
-}
-
 uint32_t wave_buffer::outstanding() const {
     std::lock_guard<std::mutex> lock(m_lock);
     return m_outstanding;

@@ -27,8 +27,6 @@ class wave_buffer {
     void reset();
 
     bool owns(const wave_header* header) const;
-    // True when the header carries a caller's data instead of its own.
-    bool carries_caller_data(const wave_header* header) const;
 
     uint32_t outstanding() const;
     uint32_t count() const { return m_count; }

@@ -4,6 +4,8 @@ text), and keeps a report of every request."""
 
 import time
 
+from .services import DelayedSends
+
 MAX_REQUESTS = 500
 
 
@@ -16,7 +18,7 @@ class NatService:
         self.delay_ms = 0
         self.reply_text = None
         self.requests = []
-        self._pending = []  # [due, data, address]
+        self._delayed = DelayedSends()
 
     def handle(self, data, address, silent):
         """One datagram to the service; silent: the whole lab is silent."""
@@ -35,18 +37,15 @@ class NatService:
         entry["answered"] = True
         reply = text.encode("latin-1", "replace") + b"\0"
         if self.delay_ms > 0:
-            self._pending.append([time.monotonic() + self.delay_ms / 1000.0, reply, address])
+            self._delayed.add(self.delay_ms, reply, address)
         else:
             self._send(reply, address)
 
     def next_deadline(self):
-        return min((p[0] for p in self._pending), default=None)
+        return self._delayed.next_deadline()
 
     def tick(self):
-        now = time.monotonic()
-        due = [p for p in self._pending if p[0] <= now]
-        self._pending = [p for p in self._pending if p[0] > now]
-        for _, reply, address in due:
+        for reply, address in self._delayed.take_due():
             self._send(reply, address)
 
     def control(self, args):

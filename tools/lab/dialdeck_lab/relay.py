@@ -6,6 +6,8 @@ tells it to refuse, stay silent, drop or delay, and reports what it saw."""
 import socket
 import time
 
+from .services import DelayedSends
+
 MAX_MESSAGES = 1000
 MAX_DATAGRAM = 2048
 
@@ -54,7 +56,7 @@ class Relay:
         self.messages = []
         self.allocations = {}  # id -> Allocation
         self.freed = []  # released allocations, kept for the report
-        self._pending = []  # [due, sock, data, address]
+        self._delayed = DelayedSends()
         self.control_socket = self._bind(control_port)
         register(self.control_socket, self._on_control)
 
@@ -82,18 +84,15 @@ class Relay:
     def _answer(self, sock, text, address):
         data = text.encode("ascii") + b"\0"
         if self.delay_ms > 0:
-            self._pending.append([time.monotonic() + self.delay_ms / 1000.0, sock, data, address])
+            self._delayed.add(self.delay_ms, sock, data, address)
         else:
             self._send(sock, data, address)
 
     def next_deadline(self):
-        return min((p[0] for p in self._pending), default=None)
+        return self._delayed.next_deadline()
 
     def tick(self):
-        now = time.monotonic()
-        due = [p for p in self._pending if p[0] <= now]
-        self._pending = [p for p in self._pending if p[0] > now]
-        for _, sock, data, address in due:
+        for sock, data, address in self._delayed.take_due():
             if sock.fileno() >= 0:
                 self._send(sock, data, address)
 

@@ -2,6 +2,7 @@
 (the NAT information service lives in nat_service.py)."""
 
 import ipaddress
+import time
 
 
 def is_loopback(ip):
@@ -33,3 +34,22 @@ def is_allowed(ip):
 def echo_reply(data, address):
     """Every RTP packet goes back to its sender."""
     return data, address
+
+
+class DelayedSends:
+    """Datagrams held back for a delay, released by the server's tick."""
+
+    def __init__(self):
+        self._pending = []  # [due, args]
+
+    def add(self, delay_ms, *args):
+        self._pending.append([time.monotonic() + delay_ms / 1000.0, args])
+
+    def next_deadline(self):
+        return min((p[0] for p in self._pending), default=None)
+
+    def take_due(self):
+        now = time.monotonic()
+        due = [p[1] for p in self._pending if p[0] <= now]
+        self._pending = [p for p in self._pending if p[0] > now]
+        return due
