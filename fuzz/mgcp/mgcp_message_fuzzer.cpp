@@ -2,15 +2,13 @@
 // it accepts must write back to text it can read again, and the endpoint
 // must answer anything without harm.
 #include <arpa/inet.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "../quiet_home.h"
 #include "mgcp/mgcp_codec.h"
 #include "mgcp/mgcp_endpoint.h"
 #include "util/process_settings.h"
@@ -65,14 +63,7 @@ mgcp_endpoint* g_endpoint = nullptr;
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     using namespace voxline;
     using namespace voxline::test;
-    // Keep the log off the disk: the engine honours a "novxllog" marker.
-    char home[] = "/tmp/mgcp_fuzz_XXXXXX";
-    if (mkdtemp(home)) {
-        setenv("VOXLINE_HOME", home, 1);
-        std::string marker = std::string(home) + "/novxllog";
-        int fd = open(marker.c_str(), O_CREAT | O_WRONLY, 0600);
-        if (fd >= 0) close(fd);
-    }
+    make_quiet_home("mgcp_fuzz");
     set_process_client_name("fuzz-client");
     g_endpoint = new mgcp_endpoint(g_control, frozen_clock);
     g_endpoint->MgcpInit();

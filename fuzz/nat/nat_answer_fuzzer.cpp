@@ -2,27 +2,18 @@
 // answer; then it is cut into datagrams, each [kind+delay byte][length][bytes],
 // kind 0 from the service, 1 another address, 2 another port, 3 a read error,
 // and played to a query, which must decide soundly and end in time.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
+#include "../quiet_home.h"
 #include "nat/nat_answer.h"
 #include "nat/nat_query.h"
 #include "support/scripted_channel.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // Keep the log off the disk: the engine honours a "novxllog" marker.
-    char home[] = "/tmp/nat_fuzz_XXXXXX";
-    if (mkdtemp(home)) {
-        setenv("VOXLINE_HOME", home, 1);
-        const std::string marker = std::string(home) + "/novxllog";
-        const int fd = open(marker.c_str(), O_CREAT | O_WRONLY, 0600);
-        if (fd >= 0) close(fd);
-    }
+    make_quiet_home("nat_fuzz");
     return 0;
 }
 

@@ -1,24 +1,16 @@
 // Relay answers come from the network. Input: [validator][sender][text...]:
 // the text goes to the chosen validator as it is, then as datagrams (cut at
 // 0xff bytes) to a whole transaction of that kind from the chosen sender.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
+#include "../quiet_home.h"
 #include "proxy/proxy_stack.h"
 #include "support/scripted_channel.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    char home[] = "/tmp/proxy_fuzz_XXXXXX";
-    if (mkdtemp(home)) {
-        setenv("VOXLINE_HOME", home, 1);
-        const std::string marker = std::string(home) + "/novxllog";
-        const int fd = open(marker.c_str(), O_CREAT | O_WRONLY, 0600);
-        if (fd >= 0) close(fd);
-    }
+    make_quiet_home("proxy_fuzz");
     return 0;
 }
 

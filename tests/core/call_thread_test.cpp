@@ -20,7 +20,6 @@ namespace {
 
 using ::testing::AllOf;
 using ::testing::Ge;
-using ::testing::HasSubstr;
 using ::testing::Le;
 
 // Lets what must not happen have its chance.
@@ -93,23 +92,6 @@ TEST_F(CallThread, TwoHangupsSendOneOnHookAndDigitsNeedAVoicePath) {
     EXPECT_EQ(agent->count_received("O: L/hu"), 1);
     EXPECT_EQ(agent->count_received("O: D/12"), 0);
     EXPECT_EQ(agent->count_received("O: D/9"), 0);
-}
-
-TEST_F(CallThread, TonesReachTheClientOnlyInACall) {
-    ASSERT_NO_FATAL_FAILURE(start(3));
-    agent->send_command("RQNT", "X: 2\nS: L/dl\n");  // dial tone while idle
-    ASSERT_TRUE(agent->wait_for("200 502"));
-    settle();
-    EXPECT_THAT(callback.snapshot(), ::testing::Not(::testing::Contains("PlayTone 1")));
-
-    ASSERT_EQ(engine->Call("5550002"), VXL_S_OK);
-    ASSERT_TRUE(agent->wait_for("D/5550002"));
-    callback.play_tone_result = 1;  // the client asks the engine to play busy itself
-    agent->send_command("RQNT", "X: 3\nS: L/bz\n");
-    ASSERT_TRUE(callback.wait_for("PlayTone 3"));
-    settle();
-    // There is no tone generator in this build yet, so the engine's own start fails.
-    EXPECT_THAT(log(), HasSubstr("Failed playing call progress tone [busy]"));
 }
 
 TEST_F(CallThread, LogoffSendsGracefulRestartAndEndsTheSession) {

@@ -38,29 +38,6 @@ class MicWizard : public ::testing::Test {
     recording_callback events;
 };
 
-TEST_F(MicWizard, DeviceFailuresGiveTheirCodesAndLeaveNothingRunning) {
-    struct row {
-        const char* fail;
-        int32_t result;
-    };
-    const row rows[] = {{"open", VXL_E_SOUND_NO_DEVICE},
-                        {"busy", VXL_E_SOUND_INPUT_IN_USE},
-                        {"format", VXL_E_SOUND_BAD_FORMAT}};
-    mic_wizard wizard;
-    wizard.set_callback(&events);
-    for (const row& r : rows) {
-        select(std::string("mic=tone:440,fail=") + r.fail);
-        EXPECT_EQ(wizard.start(), r.result) << r.fail;
-        EXPECT_FALSE(wizard.running()) << r.fail;
-    }
-    // Once the device is back the next start captures.
-    select("mic=tone:440:10000");
-    EXPECT_EQ(wizard.start(), 0);
-    EXPECT_TRUE(wait_for_a_level(events));
-    wizard.stop();
-    EXPECT_FALSE(wizard.running());
-}
-
 // Stopping from inside the level event must not wait for the thread it runs on.
 class stopping_callback : public recording_callback {
   public:

@@ -44,11 +44,7 @@ std::vector<std::unique_ptr<mgcp_message>> sample_messages() {
         "200 1210\r\nK: 6234-6255, 6257\r\n",
         "401 1701\r\n",
         "500 1800\r\n",
-        "502 1802\r\n",
         "510 1810\r\n",
-        "512 1812\r\n",
-        "513 1813\r\n",
-        "518 1818\r\n",
         "528 1828\r\n",
         "200 0\r\n"  // the last a keep-alive
     };

@@ -194,17 +194,6 @@ TEST_F(NatQuery, StopEndsTheQuery) {
     EXPECT_EQ(peer.sent.size(), 2u);
 }
 
-TEST(NatLogonTest, OverrideFileSendsNothingAndCountsAsBehind) {
-    temp_home home;
-    home.write("vxl.nat", "");
-    const std::string path = home.file("vxl.nat");
-    // No service listens there; the override must not ask.
-    EXPECT_TRUE(nat_logon_test(path.c_str(), "127.0.212.1", "127.0.212.2", 2829, false));
-    const std::string log = engine_log();
-    EXPECT_NE(log.find("Overriding NAT test.  Pretending we are behind a NAT."), std::string::npos);
-    EXPECT_EQ(log.find("Sending NAT request"), std::string::npos);
-}
-
 TEST(NatLogonTest, BusyPort3400LeavesTheFlagUnchanged) {
     temp_home home;
     udp_socket holder("127.0.212.1", 3400);

@@ -86,10 +86,7 @@ TEST_F(WaveVirtual, FailModesAndUnusableMicFilesRefuseOpens) {
     struct row {
         std::string options;
         int32_t input, output;
-    } rows[] = {{"fail=open", 2, 2},
-                {"fail=busy", 4, 4},
-                {"fail=format", 32, 32},
-                {"fail=open:out", 0, 2},
+    } rows[] = {{"fail=open:out", 0, 2},
                 {"fail=busy:out", 0, 4},
                 {"fail=format:in", 32, 0},
                 {"mic=" + m_home.file("missing.wav"), 2, 0},
