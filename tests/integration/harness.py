@@ -17,7 +17,7 @@ import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
-sys.path.insert(0, os.path.join(ROOT, "tests", "lab"))
+sys.path.insert(0, HERE)
 
 from lab_process import Lab  # noqa: E402
 

@@ -1,0 +1,71 @@
+"""Starts the operator lab as a process for tests and talks to its control port."""
+
+import json
+import os
+import re
+import socket
+import subprocess
+import sys
+import time
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
+LAB = os.path.join(ROOT, "tools", "lab", "dialdeck-lab")
+
+
+class Lab:
+    def __init__(self, address="127.0.0.1", port=0, extra=(), nat_port=0):
+        command = [sys.executable, LAB, "--address", address, "--port", str(port),
+                   "--control-port", "0", "--nat-port", str(nat_port), "--quiet"] + list(extra)
+        self.process = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)
+        deadline = time.monotonic() + 10
+        line = ""
+        while time.monotonic() < deadline:
+            line = self.process.stdout.readline()
+            if line.startswith("lab ready") or not line:
+                break
+        match = re.search(r"mgcp=([\d.]+):(\d+) control=([\d.]+):(\d+) rtp=([\d.]+):(\d+)", line)
+        if not match:
+            self.stop()
+            raise RuntimeError("lab did not start: %r" % line)
+        self.mgcp = (match.group(1), int(match.group(2)))
+        self.control_address = (match.group(3), int(match.group(4)))
+        self.rtp = (match.group(5), int(match.group(6)))
+        self._control = socket.create_connection(self.control_address, timeout=5)
+        self._reader = self._control.makefile("r", encoding="utf-8")
+
+    def command(self, line):
+        self._control.sendall((line + "\n").encode("utf-8"))
+        answer = self._reader.readline()
+        if not answer:
+            raise RuntimeError("control connection closed")
+        return json.loads(answer)
+
+    def state(self, endpoint):
+        return self.command("state %s" % endpoint)["endpoint"]
+
+    def messages(self, endpoint):
+        return self.command("messages %s" % endpoint)["messages"]
+
+    def wait_for(self, predicate, timeout=5.0, interval=0.02):
+        """Polls predicate() until it returns something true; returns it."""
+        deadline = time.monotonic() + timeout
+        while True:
+            result = predicate()
+            if result or time.monotonic() > deadline:
+                return result
+            time.sleep(interval)
+
+    def stop(self):
+        try:
+            if self.process.poll() is None:
+                self.process.terminate()
+                self.process.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            self.process.wait(timeout=5)
+        finally:
+            for closable in ("_reader", "_control"):
+                if hasattr(self, closable):
+                    getattr(self, closable).close()
+            if self.process.stdout:
+                self.process.stdout.close()
