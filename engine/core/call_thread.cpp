@@ -155,7 +155,13 @@ void answer_call(call_control* control, mgcp_endpoint* endpoint) {
     }
     if (!ok) {
         VXL_LOG(LOG_INFO, "Unable to send off-hook to call agent.  Disconnecting call.");
-        control->handle_call_progress_event(CPE_DISCONNECTED);
+        // The call agent has seen the off-hook: hang up with it, or the media session
+        // and its relay port stay held by a call nobody has any more. Disconnected
+        // comes with the on-hook's answer, once, as for any hang-up.
+        if (CTarnwickVXL* engine = control->owner())
+            engine->Hangup();
+        else
+            control->handle_call_progress_event(CPE_DISCONNECTED);
     }
 }
 

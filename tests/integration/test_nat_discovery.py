@@ -1,7 +1,9 @@
 """The behind-NAT test after logon, end to end: the override file, the lab's
-NAT service answering with another address, answering with our own, silent."""
+NAT service answering with another address, answering with our own, silent;
+and the mapped address a call advertises without a relay."""
 
 import os
+import re
 import unittest
 
 from harness import EndToEndTest
@@ -64,6 +66,25 @@ class NatDiscoveryTest(EndToEndTest):
         requests = self.requests_from(lab, phone)
         self.assertEqual(len(requests), 8)
         self.assertFalse(any(r["answered"] for r in requests))
+
+    def test_mapped_address_is_advertised_without_a_relay(self):
+        lab = self.start_lab()
+        lab.command('nat reply "40000 192.0.2.10"')
+        phone = self.start_phone(["--dial", "600"])
+        self.expect(phone, "event GenericEvent 3 0 0", timeout=20)
+
+        def crcx_answer():
+            texts = [m["text"] for m in lab.messages(phone.address)]
+            ids = [t.split()[1] for t in texts if t.startswith("CRCX ")]
+            return next((t for t in texts if ids and re.match(r"200 %s\b" % ids[0], t)), None)
+        answer = lab.wait_for(crcx_answer, timeout=10) or ""
+        self.assertIn("c=IN IP4 192.0.2.10\r\n", answer, phone.describe())
+        self.assertRegex(answer, r"m=audio 40000 ")
+        self.assertIn("NAT RTP 192.0.2.10:40000 (unreliable; may not receive audio)",
+                      self.log_of(phone))
+        # One query at logon, one from the call's RTP socket (both on port 3400).
+        self.assertEqual([r["from"] for r in lab.command("nat report")["requests"]],
+                         ["%s:3400" % phone.address] * 2)
 
 
 if __name__ == "__main__":

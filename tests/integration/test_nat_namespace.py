@@ -1,6 +1,7 @@
 """Behind a real NAT: network namespaces for the home (phone 10.99.1.2), the
 router (10.99.1.1 / 198.51.100.2, masquerading UDP to ports 40000-40999) and
-the operator (lab 198.51.100.1, a second phone 198.51.100.3). Needs root,
+the operator (lab and its relay 198.51.100.1, a second phone 198.51.100.3).
+The phone at home calls the echo line through the relay. Needs root,
 network namespaces, veth pairs and nftables; without them it says why and is
 reported skipped. Everything it creates is removed in every outcome."""
 
@@ -10,6 +11,7 @@ import json
 import os
 import re
 import shutil
+import signal
 import socket
 import subprocess
 import sys
@@ -23,6 +25,7 @@ from harness import ROOT, EndToEndTest, Phone, phone_program
 LAB = os.path.join(ROOT, "tools", "lab", "dialdeck-lab")
 SKIP_MARK = "NAT namespace test skipped:"
 CLONE_NEWNET = 0x40000000
+OUR_NAMESPACE = re.compile(r"vx([0-9a-f]+)[hro]")
 
 
 def run(*command):
@@ -43,8 +46,28 @@ class Namespaces:
         if result.returncode != 0:
             raise RuntimeError("%s: %s" % (" ".join(command), result.stderr.strip()))
 
+    @staticmethod
+    def _remove(name):
+        # Deleting a namespace leaves its processes running in it: end them first.
+        for pid in run("ip", "netns", "pids", name).stdout.split():
+            try:
+                os.kill(int(pid), signal.SIGKILL)
+            except (ValueError, OSError):
+                pass
+        # Deleting a namespace takes its end of each veth pair, and so the pair.
+        run("ip", "netns", "del", name)
+
+    def remove_stale(self):
+        """Namespaces left by a run that was killed outright (its process is gone)."""
+        for line in run("ip", "netns", "list").stdout.splitlines():
+            name = line.split(" ", 1)[0]
+            match = OUR_NAMESPACE.fullmatch(name)
+            if match and not os.path.exists("/proc/%d" % int(match.group(1), 16)):
+                self._remove(name)
+
     def build(self):
         t = self.tag
+        self.remove_stale()
         for name in (self.home, self.router, self.operator):
             self._do("ip", "netns", "add", name)
             self.created.append(name)
@@ -73,9 +96,8 @@ class Namespaces:
                  "oifname", t + "w", "meta", "l4proto", "udp", "masquerade", "to", ":40000-40999")
 
     def remove(self):
-        # Deleting a namespace takes its end of each veth pair, and so the pair.
         for name in self.created:
-            run("ip", "netns", "del", name)
+            self._remove(name)
         self.created = []
 
 
@@ -140,6 +162,10 @@ class NamespacedLab:
             self._control.close()
 
 
+def interrupt(_signal, _frame):
+    raise KeyboardInterrupt
+
+
 def skip(reason):
     print("%s %s" % (SKIP_MARK, reason), file=sys.stderr, flush=True)
     raise unittest.SkipTest(reason)
@@ -155,6 +181,8 @@ class RealNatTest(EndToEndTest):
                 skip("%s is not installed" % tool)
         cls.namespaces = Namespaces()
         atexit.register(cls.namespaces.remove)
+        # A terminated run unwinds, so its namespaces are removed too.
+        signal.signal(signal.SIGTERM, interrupt)
         try:
             cls.namespaces.build()
         except (RuntimeError, subprocess.TimeoutExpired) as problem:
@@ -174,7 +202,7 @@ class RealNatTest(EndToEndTest):
         self.lab = NamespacedLab(self.namespaces.operator, "198.51.100.1")
         self.labs.append(self.lab)  # stopped after the phones have logged off
 
-    def phone_in(self, namespace, address):
+    def phone_in(self, namespace, address, args=()):
         wrapper = os.path.join(self.wrappers, namespace)
         with open(wrapper, "w") as handle:
             handle.write('#!/bin/sh\nexec ip netns exec %s %s "$@"\n' % (namespace, self.real_phone))
@@ -182,7 +210,7 @@ class RealNatTest(EndToEndTest):
         saved = os.environ.get("VOXLINE_CALL")
         os.environ["VOXLINE_CALL"] = wrapper
         try:
-            phone = Phone(address, "198.51.100.1")
+            phone = Phone(address, "198.51.100.1", args)
         finally:
             if saved is None:
                 del os.environ["VOXLINE_CALL"]
@@ -195,15 +223,47 @@ class RealNatTest(EndToEndTest):
         with open(os.path.join(phone.home, "vxl.log"), encoding="latin-1") as handle:
             return handle.read()
 
-    def test_phone_at_home_is_behind_the_nat(self):
-        phone = self.phone_in(self.namespaces.home, "10.99.1.2")
+    def freed_allocations(self):
+        deadline = time.monotonic() + 10
+        while True:
+            report = self.lab.command("relay 198.51.100.1 report")
+            freed = [a for a in report["allocations"] if a["freed"]]
+            if freed or time.monotonic() > deadline:
+                return freed, report
+            time.sleep(0.1)
+
+    def test_phone_at_home_is_behind_the_nat_and_talks_through_the_relay(self):
+        phone = self.phone_in(self.namespaces.home, "10.99.1.2",
+                              ["--proxy", "198.51.100.1", "--proxy-port", "2830",
+                               "--dial", "600", "--hangup-after", "3"])
         self.expect(phone, "event GenericEvent 3 0 0", timeout=20)
         self.expect(phone, "event ConnectedToCallAgent")
         found = re.search(r"NAT info 198\.51\.100\.2:(\d+) \(behind a NAT\)", self.log_of(phone))
         self.assertIsNotNone(found, phone.describe())
-        self.assertTrue(40000 <= int(found.group(1)) <= 40999)
+        self.assertTrue(40000 <= int(found.group(1)) <= 40999, found.group(0))
         requests = self.lab.command("nat report")["requests"]
         self.assertEqual(requests[0]["from"], "198.51.100.2:%s" % found.group(1))
+
+        self.expect(phone, "event Answered", timeout=30)
+        stats = self.expect(phone, r"event GenericEvent 4 (\d+) (\d+) \d+", timeout=15)
+        self.expect(phone, "event Disconnected 0", timeout=15)
+        proxied = re.search(r"Proxy RTP 198\.51\.100\.1:(\d+)", self.log_of(phone))
+        self.assertIsNotNone(proxied, phone.describe())
+        freed, report = self.freed_allocations()
+        self.assertEqual(len(freed), 1, report)
+        allocation = freed[0]
+        self.assertEqual(allocation["port"], int(proxied.group(1)), allocation)
+        # The relay met the phone only as the router's public side.
+        leg_ip, leg_port = allocation["endpoint_leg"].rsplit(":", 1)
+        self.assertEqual(leg_ip, "198.51.100.2", allocation)
+        self.assertTrue(40000 <= int(leg_port) <= 40999, allocation)
+        self.assertEqual({m["from"].rsplit(":", 1)[0] for m in report["messages"]},
+                         {"198.51.100.2"}, report["messages"])
+        # RTP both ways: through the relay and back through the NAT to the phone.
+        self.assertGreater(allocation["to_far"], 0, allocation)
+        self.assertGreater(allocation["to_endpoint"], 0, allocation)
+        self.assertGreater(int(stats.group(1)), 0, stats.group(0))
+        self.assertGreater(int(stats.group(2)), 0, stats.group(0))
 
     def test_phone_beside_the_operator_is_not(self):
         phone = self.phone_in(self.namespaces.operator, "198.51.100.3")

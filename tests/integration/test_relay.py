@@ -1,6 +1,6 @@
 """Calls through the lab's media relay, end to end: a phone behind a NAT
 (the override file) with the relay as its proxy, granted, refused and with
-a relay that never answers the probe."""
+a relay that never answers the probe, calling and answering."""
 
 import os
 import re
@@ -12,14 +12,14 @@ from harness import EndToEndTest
 class RelayTest(EndToEndTest):
     block = 73
 
-    def start_behind_nat(self, relay_setting=None, args=()):
+    def start_behind_nat(self, relay_setting=None, args=("--dial", "600")):
         # Registration is held back until the override file is in place.
         lab = self.start_lab(extra=["--silent"])
         self.relay = "relay %s" % self.network.lab_address()
         if relay_setting:
             lab.command("%s %s" % (self.relay, relay_setting))
-        phone = self.start_phone(["--proxy", self.network.lab_address(), "--proxy-port", "2830",
-                                  "--dial", "600"] + list(args))
+        phone = self.start_phone(["--proxy", self.network.lab_address(), "--proxy-port", "2830"] +
+                                 list(args))
         open(os.path.join(phone.home, "vxl.nat"), "w").close()
         lab.command("silent off")
         self.expect(phone, "event GenericEvent 3 0 0", timeout=20)
@@ -40,7 +40,7 @@ class RelayTest(EndToEndTest):
         return lab.wait_for(answer, timeout=5) or ""
 
     def test_granted_relay_carries_rtp_both_ways_and_is_freed(self):
-        lab, phone = self.start_behind_nat(args=["--hangup-after", "3"])
+        lab, phone = self.start_behind_nat(args=["--dial", "600", "--hangup-after", "3"])
         self.expect(phone, "event Answered", timeout=30)
         # The closing statistics: packets sent and received through the relay.
         stats = self.expect(phone, r"event GenericEvent 4 (\d+) (\d+) \d+", timeout=15)
@@ -82,6 +82,27 @@ class RelayTest(EndToEndTest):
         self.assertEqual(self.answer_to(lab, phone, "MDCX").split()[:1], ["500"])
         texts = [m["text"] for m in lab.messages(phone.address)]
         self.assertTrue(any(re.search(r"\bO: *(L/)?hu\b", t) for t in texts), texts)
+
+    def test_silent_probe_on_an_answered_incoming_call_disconnects(self):
+        lab, callee = self.start_behind_nat("probe silent", ["--extension", "2004",
+                                                             "--auto-answer=0.5"])
+        caller = self.start_phone(interactive=True)
+        self.expect(caller, "event ConnectedToCallAgent")
+        lab.wait_for(lambda: (self.endpoint_state(lab, callee) or {}).get("extension"))
+        caller.send("call 2004")
+        self.expect(callee, "event Ringing.*", timeout=20)
+        self.expect(callee, "event Status 8 0", timeout=15)
+        self.expect(callee, "event Disconnected 0", timeout=15)
+        self.assertNotIn("event Answered", callee.events())
+
+        # The relay was asked for the callee's port, probed 9 times in vain, then freed.
+        def names():
+            names = [m["text"].split()[0] for m in self.report(lab)["messages"]]
+            return names if "PROXY_DEALLOC" in names else None
+        texts = lab.wait_for(names, timeout=10)
+        self.assertEqual(texts, ["PROXY_ALLOC"] + ["PROXY_PROBE"] * 9 + ["PROXY_DEALLOC"],
+                         "%s\n%s" % (self.report(lab), callee.describe()))
+        self.assertEqual(callee.events().count("event Disconnected 0"), 1, callee.events())
 
 
 if __name__ == "__main__":

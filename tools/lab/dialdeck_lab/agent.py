@@ -340,9 +340,9 @@ class CallAgent:
 
     def _callee_connected(self, call, callee):
         caller = call.caller
-        if self._relay_allocation(callee.media) is not None:
-            # The callee was told the caller's media; through its relay instead.
-            self._modify_connection(call, callee, self._far_end_for(callee, caller.media))
+        # An MDCX to a ringing callee would start its media before it answers, so
+        # it keeps the caller's media from its CRCX; its relay port leads there too.
+        self._far_end_for(callee, caller.media)
         call.mark("ringing")
         callee.state = "ringing"
         caller.state = "ringback"

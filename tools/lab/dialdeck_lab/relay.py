@@ -22,6 +22,8 @@ class Allocation:
         self.far_leg = None
         self.to_far = 0
         self.to_endpoint = 0
+        self.first_to_far = None  # monotonic times of the first media each way
+        self.first_to_endpoint = None
 
     def summary(self):
         def leg(address):
@@ -29,7 +31,9 @@ class Allocation:
 
         return {"id": self.id, "call_agent": self.call_agent, "port": self.port,
                 "endpoint_leg": leg(self.endpoint_leg), "far_leg": leg(self.far_leg),
-                "to_far": self.to_far, "to_endpoint": self.to_endpoint}
+                "to_far": self.to_far, "to_endpoint": self.to_endpoint,
+                "first_to_far_t": self.first_to_far,
+                "first_to_endpoint_t": self.first_to_endpoint}
 
 
 def _fields(data):
@@ -191,9 +195,11 @@ class Relay:
             if address == allocation.endpoint_leg:
                 if allocation.far_leg:
                     allocation.to_far += 1
+                    allocation.first_to_far = allocation.first_to_far or time.monotonic()
                     self._send(sock, data, allocation.far_leg)
             elif allocation.endpoint_leg:
                 allocation.to_endpoint += 1
+                allocation.first_to_endpoint = allocation.first_to_endpoint or time.monotonic()
                 self._send(sock, data, allocation.endpoint_leg)
 
     # -- for the call agent and the control port ------------------------------------
