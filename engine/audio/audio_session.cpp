@@ -55,7 +55,10 @@ void audio_session::output_done(wave_handle, wave_header* header, void* context)
     auto* self = static_cast<audio_session*>(context);
     if (header == &self->m_looping_header) {
         self->looping_buffer_done.set();
-        if (!self->looping_stopped.load()) self->tone_finished = true;
+        if (!self->looping_stopped.load()) {
+            self->tone_finished = true;
+            if (self->m_tone_finished_wake) self->m_tone_finished_wake();
+        }
         return;
     }
     playback_pipeline* playback = self->m_playback.load();
@@ -163,14 +166,18 @@ void audio_session::tick(tick_hooks& hooks) {
     if (wave_handle in = m_devices.input()) capture->requeue_free_buffers(in, tick_ms());
     hooks.receive(*this);
     if (digit.data && !looping_in_use.load()) write_output(digit.data, digit.length, true);
+    // The digit's last tick still discards: a digit of n ticks replaces
+    // exactly n received elements, so digits follow each other every 80 ms
+    // instead of each pushing one extra element into the output queue.
+    const bool digit_playing = hooks.digit_playing();
     hooks.count_down_digits();
 
     uint8_t* speaker = m_receive_staging.get();
     if (!playback->pop(speaker)) {
-        if (!hooks.digit_playing()) count_event(counters.missed_pcm_output);
+        if (!digit_playing) count_event(counters.missed_pcm_output);
         return;
     }
-    if (hooks.digit_playing()) return;
+    if (digit_playing) return;
     if (echo_stage* echo = hooks.echo()) echo->process_far_end(reinterpret_cast<int16_t*>(speaker));
     if (!looping_in_use.load()) write_output(speaker, PCM_ELEMENT_BYTES, false);
 }

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -50,6 +51,7 @@ class audio_session {
     int32_t open_output() { return m_devices.open_output(false); }
     void close_devices();
     bool devices_open() const { return m_devices.input() && m_devices.output(); }
+    wave_handle output_device() const { return m_devices.output(); }
 
     // --- RTP thread ---
     // 0, or a sound-device result code when the input cannot be opened.
@@ -75,11 +77,16 @@ class audio_session {
     // --- the looping header, reserved for call-progress tones ---
     wave_header& looping_header() { return m_looping_header; }
     std::atomic<bool> looping_in_use{false};
-    std::atomic<bool> looping_stopped{false};
+    std::atomic<bool> looping_stopped{true};
     std::atomic<bool> tone_finished{false};
     bounded_event looping_buffer_done;
     // Stops a looping tone and takes its header back.
     void release_looping_header();
+    // Called on the driver thread when a tone's loop played out (it must only
+    // signal); set before the devices open.
+    void set_tone_finished_wake(std::function<void()> wake) {
+        m_tone_finished_wake = std::move(wake);
+    }
 
   private:
     static void input_done(wave_handle, wave_header* header, void* context);
@@ -97,6 +104,7 @@ class audio_session {
     uint32_t m_send_gathered = 0;
     std::unique_ptr<uint8_t[]> m_receive_staging;
     wave_header m_looping_header;
+    std::function<void()> m_tone_finished_wake;
 };
 
 }  // namespace voxline

@@ -26,6 +26,12 @@ capture_pipeline::capture_pipeline(const audio_sizes& sizes, wave_handle device,
 }
 
 void capture_pipeline::on_buffer_done(wave_header* header, uint32_t now_ms) {
+    // A reset hands back the buffers still waiting, empty: nothing was recorded,
+    // and a queue the tick no longer drains would count each as lost input.
+    if (header->bytes_recorded == 0) {
+        m_pool.give_back(header, now_ms);
+        return;
+    }
     const uint32_t full = m_sizes.input_buffer_bytes;
     if (header->bytes_recorded < full) {
         std::memset(header->data + header->bytes_recorded, 0, full - header->bytes_recorded);

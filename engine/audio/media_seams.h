@@ -34,16 +34,30 @@ struct rtp_address_finder {
 // a NAT fails with the session's own error lines.
 std::unique_ptr<rtp_address_finder> make_missing_address_finder();
 
+// What an enable tells the echo canceller's set-up.
+struct echo_setup {
+    bool notch_during_ping = false;
+    uint32_t latency_ms = 0;  // 0xFFFFFFFF: measure it with the ping
+    // A redirect keeps the delay then in use and does not ping again.
+    bool redirect = false;
+    // Where a measured delay goes (the session's one-slot mailbox); called on
+    // the RTP thread, so it must not block.
+    void (*publish)(void* context, int delay_ms) = nullptr;
+    void* context = nullptr;
+};
+
 // Tones, digits and the echo canceller of a call. The stand-in has none: its
 // tick hooks are the no-ops of tick_hooks.
 struct call_media_extras : tick_hooks {
     // Enable: the digit queue emptied, the old canceller gone, a new one set up.
     virtual void clear_digits() {}
-    virtual void drop_echo_canceller() {}
-    virtual void set_up_echo_canceller(bool notch_during_ping, uint32_t latency_ms) {
-        (void)notch_during_ping;
-        (void)latency_ms;
+    // Call thread: digits to play during the call; 0, or 1 when any was refused.
+    virtual int queue_digits(const char* digits) {
+        (void)digits;
+        return 1;
     }
+    virtual void drop_echo_canceller() {}
+    virtual void set_up_echo_canceller(const echo_setup& setup) { (void)setup; }
 };
 
 }  // namespace voxline

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <exception>
 
+#include "audio/call_media.h"
+#include "audio/call_progress_tone.h"
+#include "audio/onhook_digits.h"
 #include "audio/rtp_messages.h"
 #include "audio/rtp_receiver.h"
 #include "audio/rtp_sender.h"
@@ -84,7 +87,7 @@ rtp_streamer_t::rtp_streamer_t(const char* engine_directory, int vocoder_code,
       m_echo_cancellation(echo_cancellation),
       m_notch_during_ping(notch_during_ping),
       m_address_finder(make_missing_address_finder()),
-      m_extras(std::make_unique<call_media_extras>()) {
+      m_extras(std::make_unique<call_media>(m_images)) {
     m_codec = &choose_codec(vocoder_code, m_pack_count);
     m_encoder = create_vocoder(m_codec->code, m_pack_count);
     m_decoder = create_vocoder(m_codec->code, m_pack_count);
@@ -230,8 +233,9 @@ int rtp_streamer_t::enable_rtp_streamer(const char* far_address, int far_port, b
 void rtp_streamer_t::close_rtp_session() {
     if (!m_thread.joinable()) {
         VXL_LOG(LOG_INFO, "RTP session already closed.");
-        // Devices held for a call that never opened (an offer, a ring) go too.
-        if (m_audio->devices_open()) m_audio->close_devices();
+        // Devices held for a call that never opened (an offer, a ring, a
+        // call-progress tone's output alone) go too.
+        if (m_audio->devices_open() || m_audio->output_device()) m_audio->close_devices();
         return;
     }
     m_queue.post({MSG_RTP_QUIT, 0, 0});
@@ -364,8 +368,17 @@ int rtp_streamer_t::enable_on_thread() {
         m_enable_error = true;
         return 1;
     }
-    if (m_echo_cancellation)
-        m_extras->set_up_echo_canceller(m_notch_during_ping, m_echo_latency_ms);
+    if (m_echo_cancellation) {
+        echo_setup setup;
+        setup.notch_during_ping = m_notch_during_ping;
+        setup.latency_ms = m_echo_latency_ms;
+        setup.redirect = m_enabled.load();
+        setup.publish = [](void* streamer, int ms) {
+            static_cast<rtp_streamer_t*>(streamer)->post_measured_echo_delay(ms);
+        };
+        setup.context = this;
+        m_extras->set_up_echo_canceller(setup);
+    }
     m_audio->reset_send_staging();
     if (m_enabled.load()) {
         VXL_LOG(LOG_ALWAYS, "Redirect RTP stream to %s:%d", far_address.c_str(), far_port);
@@ -414,6 +427,20 @@ void rtp_streamer_t::close_on_thread() {
     m_extras->drop_echo_canceller();
     m_enabled = false;
     log_call_summary(tick_ms());
+}
+
+// --- tones and digits ---
+
+bool rtp_streamer_t::play_tone(int index) {
+    return voxline::play_tone(*m_audio, m_images, index);
+}
+
+void rtp_streamer_t::stop_tone() {
+    voxline::stop_tone(*m_audio);
+}
+
+int rtp_streamer_t::play_onhook_digits(const char* digits) {
+    return voxline::play_onhook_digits(m_images, digits);
 }
 
 // --- devices and the call control's readings ---

@@ -23,6 +23,7 @@
 #include "audio/jitter_sizing.h"
 #include "audio/media_seams.h"
 #include "audio/rtp_packet.h"
+#include "audio/tone_images.h"
 #include "platform/sound/thread_message_queue.h"
 
 namespace voxline {
@@ -70,6 +71,19 @@ class rtp_streamer_t {
     const rtp_geometry& geometry() const { return m_geometry; }
     const jitter_sizing& jitter() const { return m_jitter; }
 
+    // --- tones and digits (call thread) ---
+    // A call-progress tone by index (busy 0, reorder 1, dial tone 2,
+    // alerting 3, ringing 4), looping for about 15 s; false when it cannot.
+    bool play_tone(int index);
+    void stop_tone();
+    // A tone's loop played out since the last look (taken once).
+    bool take_tone_finished() { return m_audio->tone_finished.exchange(false); }
+    // Digits heard locally during the call: 0, or 1 when any was refused.
+    int queue_digits(const char* digits) { return m_extras->queue_digits(digits); }
+    // Digits heard with no call up: 0, or 1 when any was refused.
+    int play_onhook_digits(const char* digits);
+    const tone_images& images() const { return m_images; }
+
     // Seams for parts built beside this one; set before an open.
     void set_address_finder(std::unique_ptr<rtp_address_finder> finder);
     void set_media_extras(std::unique_ptr<call_media_extras> extras);
@@ -80,7 +94,11 @@ class rtp_streamer_t {
     // for it. The wake-up may run on any thread: it must only signal (no
     // lock, no blocking). Opening and closing empty the slot, so a delay
     // never outlives its session.
-    void set_call_thread_wake(std::function<void()> wake) { m_wake = std::move(wake); }
+    // A tone whose loop played out wakes the call thread the same way.
+    void set_call_thread_wake(std::function<void()> wake) {
+        m_wake = std::move(wake);
+        m_audio->set_tone_finished_wake(m_wake);
+    }
     void post_measured_echo_delay(int ms);
     // Measured echo delay, taken once (0 when there is none).
     int take_measured_echo_delay();
@@ -119,6 +137,8 @@ class rtp_streamer_t {
     bool m_notch_during_ping;
     rtp_geometry m_geometry;
     jitter_sizing m_jitter;
+    // Before the audio and the extras, which play from it until they are gone.
+    const tone_images m_images;
     std::unique_ptr<audio_session> m_audio;
     std::unique_ptr<rtp_address_finder> m_address_finder;
     std::unique_ptr<call_media_extras> m_extras;

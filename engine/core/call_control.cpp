@@ -207,7 +207,7 @@ IVXLCallback* call_control::callback_for_messages() {
 
 void call_control::play_tone_ourselves(int tone) {
     m_line.current_tone = tone;
-    play_call_progress_tone(tone);
+    play_call_progress_tone(m_rtp_streamer.get(), tone);
 }
 
 void call_control::handle_call_progress_event(int event, int tone) {

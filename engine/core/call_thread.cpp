@@ -195,14 +195,18 @@ void perform_action(call_control* control, mgcp_endpoint* endpoint, call_action 
             control->onhook_action();
             return;
         case call_action::digits: {
+            rtp_streamer_t* media = control->media();
             if (!control->in_call() && !control->ringing()) {
                 VXL_LOG(LOG_INFO, "Playing onhook DTMF digits [%s]", argument.c_str());
+                if (media) media->play_onhook_digits(argument.c_str());
                 return;
             }
-            if (!control->voice_path_active()) {
+            if (!control->voice_path_active() || !media) {
                 VXL_LOG(LOG_INFO, "Not sending digits because RTP session not active.");
                 return;
             }
+            // Heard locally, "@" included; only real digits reach the call agent.
+            media->queue_digits(argument.c_str());
             std::string sendable;
             for (char c : argument)
                 if (is_sendable_digit(c)) sendable += c;
@@ -268,9 +272,9 @@ void mgcp_main(CTarnwickVXL* engine, call_control* control) {
         deliver_queued_messages(control);
         if (readable && endpoint.poll() > 0) control->note_contact(tick_ms());
         endpoint.run_timers();
-        if (take_tone_restart_request()) {
+        if (take_finished_tone(control->media())) {
             VXL_LOG(LOG_INFO, "Restarting current tone (%d)", control->current_tone());
-            play_call_progress_tone(control->current_tone());
+            play_call_progress_tone(control->media(), control->current_tone());
         }
         report_echo_delay(control);
         raise_periodic_statistics(control, now);

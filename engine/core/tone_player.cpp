@@ -2,66 +2,54 @@
 
 #include <voxline/voxline.h>
 
-#include <atomic>
-
-#include "core/tarnwick_vxl.h"
+#include "audio/rtp_streamer.h"
 #include "util/vxl_log.h"
 
 namespace voxline {
 
 namespace {
 
-std::atomic<bool> g_restart_requested{false};
+struct tone_request {
+    int tone;
+    int index;           // the session's tone, -1 for none
+    const char* name;    // for the failure line
+    const char* reason;  // logged when the request plays nothing on purpose
+};
 
-const char* tone_name(int tone) {
-    switch (tone) {
-        case VXL_TONE_ALERTING:
-            return "alerting";
-        case VXL_TONE_BUSY:
-            return "busy";
-        case VXL_TONE_REORDER:
-            return "reorder";
-        case VXL_TONE_RINGING:
-            return "ringing";
-        default:
-            return nullptr;
-    }
-}
+constexpr tone_request k_tone_requests[] = {
+    {VXL_TONE_NONE, -1, nullptr, nullptr},
+    {VXL_TONE_DIALTONE, -1, nullptr, "Not presenting dial tone."},
+    {VXL_TONE_ALERTING, TONE_ALERTING, "alerting", nullptr},
+    {VXL_TONE_BUSY, TONE_BUSY, "busy", nullptr},
+    {VXL_TONE_REORDER, TONE_REORDER, "reorder", nullptr},
+    {VXL_TONE_LOW_BALANCE_WARNING_TONE, -1, nullptr, "Not playing low-balance warning tone."},
+    {VXL_TONE_RINGING, TONE_RINGING, "ringing", nullptr},
+};
 
-// The tone generator arrives with the sound pipeline; until then a start fails.
-bool start_media_tone(const char*) {
-    return false;
+// Any code not in the table stops the tone.
+constexpr tone_request k_stop = {VXL_TONE_NONE, -1, nullptr, nullptr};
+
+const tone_request& find_request(int tone) {
+    for (const tone_request& r : k_tone_requests)
+        if (r.tone == tone) return r;
+    return k_stop;
 }
-void stop_media_tone() {}
 
 }  // namespace
 
-void request_tone_restart() {
-    g_restart_requested.store(true);
-    // The call thread sleeps until there is work; this is work.
-    if (CTarnwickVXL* engine = gTarnwickVXL.load()) engine->wake_call_thread();
-}
-bool take_tone_restart_request() {
-    return g_restart_requested.exchange(false);
+void play_call_progress_tone(rtp_streamer_t* media, int tone) {
+    const tone_request& request = find_request(tone);
+    if (request.reason) VXL_LOG(LOG_INFO, "%s", request.reason);
+    if (request.index < 0) {
+        if (media) media->stop_tone();
+        return;
+    }
+    if (!media || !media->play_tone(request.index))
+        VXL_LOG(LOG_ERROR, "Failed playing call progress tone [%s]", request.name);
 }
 
-void play_call_progress_tone(int tone) {
-    if (tone == VXL_TONE_DIALTONE) {
-        VXL_LOG(LOG_INFO, "Not presenting dial tone.");
-        stop_media_tone();
-        return;
-    }
-    if (tone == VXL_TONE_LOW_BALANCE_WARNING_TONE) {
-        VXL_LOG(LOG_INFO, "Not playing low-balance warning tone.");
-        stop_media_tone();
-        return;
-    }
-    const char* name = tone_name(tone);
-    if (!name) {
-        stop_media_tone();
-        return;
-    }
-    if (!start_media_tone(name)) VXL_LOG(LOG_ERROR, "Failed playing call progress tone [%s]", name);
+bool take_finished_tone(rtp_streamer_t* media) {
+    return media && media->take_tone_finished();
 }
 
 }  // namespace voxline

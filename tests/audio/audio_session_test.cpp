@@ -79,6 +79,10 @@ TEST_F(AudioSession, NothingReceivedCountsMissedOutput) {
     session.start_capture();
     run(session, idle, 10);
     EXPECT_EQ(process_statistics().missed_pcm_output.load(), before + 10);
+    // The close hands back the empty input buffers: no microphone audio was lost.
+    const uint32_t full_before = process_statistics().pcm_full_input.load();
+    session.close_pipelines();
+    EXPECT_EQ(process_statistics().pcm_full_input.load(), full_before);
 }
 
 TEST_F(AudioSession, DeviceFailuresGiveTheirResultCodes) {

@@ -29,7 +29,8 @@ std::string one_line(const char* text) {
 
 }  // namespace
 
-event_sink::event_sink(output& out, bool verbose) : m_out(out), m_verbose(verbose) {
+event_sink::event_sink(output& out, bool verbose, bool engine_tones)
+    : m_out(out), m_verbose(verbose), m_engine_tones(engine_tones) {
     if (pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) != 0) {
         m_pipe[0] = m_pipe[1] = -1;
     }
@@ -94,7 +95,8 @@ int32_t event_sink::CallAgentRollover(const char* szCallAgentIP) {
 
 int32_t event_sink::PlayTone(int32_t eTone) {
     post(phone_event::tone, eTone, "event PlayTone " + std::to_string(eTone));
-    return 0;  // nothing to play through: a headless phone stays silent
+    // 1 hands the tone to the engine; otherwise a headless phone stays silent.
+    return m_engine_tones ? 1 : 0;
 }
 
 int32_t event_sink::Ringing(const char* szCallerNumber) {

@@ -31,7 +31,7 @@ struct phone_event {
 
 class event_sink final : public IVXLCallback {
   public:
-    event_sink(output& out, bool verbose);
+    event_sink(output& out, bool verbose, bool engine_tones = false);
     ~event_sink();
     event_sink(const event_sink&) = delete;
     event_sink& operator=(const event_sink&) = delete;
@@ -60,6 +60,7 @@ class event_sink final : public IVXLCallback {
 
     output& m_out;
     bool m_verbose;
+    bool m_engine_tones;
     std::atomic<uint32_t> m_references{1};
     std::mutex m_lock;
     std::deque<phone_event> m_events;

@@ -134,6 +134,17 @@ const std::map<std::string, option_rule>& rules() {
               return true;
           },
           "milliseconds"}},
+        {"echo-delay",
+         {true, false,
+          [](phone_options& o, const std::string& v) {
+              int32_t value = 0;
+              if (!parse_int(v, -1, 10000, value)) {
+                  return false;
+              }
+              o.echo_delay_ms = value;
+              return true;
+          },
+          "-1 or 0-10000 ms"}},
         {"dial",
          {true, false,
           [](phone_options& o, const std::string& v) {
@@ -180,6 +191,13 @@ const std::map<std::string, option_rule>& rules() {
           },
           ""}},
         {"mic-level", {false, true, seconds_into(&phone_options::mic_level_s), "seconds"}},
+        {"engine-tones",
+         {false, false,
+          [](phone_options& o, const std::string&) {
+              o.engine_tones = true;
+              return true;
+          },
+          ""}},
         {"verbose",
          {false, false,
           [](phone_options& o, const std::string&) {
@@ -268,6 +286,8 @@ Configuration (one option per ConfigureCallParameters argument):
   --qos N                 type-of-service byte of the media (20)
   --proxy LIST, --proxy-port N    media proxies
   --stats-interval MS     statistics events during a call (off)
+  --echo-delay MS         echo canceller delay after the configuration
+                          (-1: measure it with the ping at every call)
   --audio BACKEND         sound backend, as VOXLINE_AUDIO (which it overrides):
                           portaudio[:in=NAME][,out=NAME][,rate=HZ] or
                           virtual:mic=FILE.wav|tone:HZ|silence,speaker=FILE.wav|discard
@@ -283,8 +303,10 @@ Actions:
                           tab-separated) and exit; needs no other option
   --mic-level[=S]         configure without logging on and report the
                           microphone level for S seconds (0: until quit)
+  --engine-tones          answer PlayTone with 1, so the engine plays the
+                          call-progress tones itself (busy, ringing, ...)
   --interactive           read commands from standard input: call N, answer,
-                          hangup, digits D, stats, mic start, mic stop,
+                          hangup, digits D, beep, stats, mic start, mic stop,
                           logoff, quit
   --verbose               also print the engine's diagnostic lines ("log ...")
   --help, --version

@@ -31,6 +31,8 @@ struct phone_options {
     std::optional<std::string> proxy;
     int32_t proxy_port = 0;
     std::optional<int32_t> stats_interval_ms;
+    // The echo canceller's delay after configuration; -1 measures it.
+    std::optional<int32_t> echo_delay_ms;
     std::optional<std::string> audio;  // overrides VOXLINE_AUDIO
 
     // Actions.
@@ -44,6 +46,8 @@ struct phone_options {
     bool list_devices = false;
     std::optional<double> mic_level_s;  // 0: until quit or a signal
     bool verbose = false;
+    // PlayTone answers 1: the engine plays its own call-progress tones.
+    bool engine_tones = false;
 };
 
 enum class parse_result { run, help, version, bad };

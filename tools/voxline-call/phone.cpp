@@ -30,7 +30,10 @@ constexpr double logoff_grace_s = 8.0;
 }  // namespace
 
 phone::phone(ITarnwickVXL* engine, const phone_options& options, output& out)
-    : m_engine(engine), m_options(options), m_out(out), m_sink(out, options.verbose) {}
+    : m_engine(engine),
+      m_options(options),
+      m_out(out),
+      m_sink(out, options.verbose, options.engine_tones) {}
 
 bool phone::command(const std::string& name, int32_t result, bool typed) {
     // Success codes (0, and 1 "nothing to do") are not refusals.
@@ -82,6 +85,13 @@ bool phone::start() {
         o.jitter_size_ms, o.jitter_threshold_ms, &m_sink, 0, o.nat_port, o.extension.c_str(),
         o.account.c_str(), o.pin.c_str(), flags, o.audit_timeout_s, 0, o.qos, nullptr, nullptr);
     if (!command("ConfigureCallParameters", result, false)) {
+        return false;
+    }
+    if (o.echo_delay_ms &&
+        !command("GenericCommand",
+                 m_engine->GenericCommand(VXL_COMMAND_SET_ECHO_CANCELLER_DELAY, *o.echo_delay_ms, 0,
+                                          "", "", &in_out, text),
+                 false)) {
         return false;
     }
     if (o.mic_level_s) {
@@ -211,6 +221,8 @@ void phone::on_input_line(const std::string& raw) {
         command("hangup", m_engine->Hangup(), true);
     } else if (verb == "digits" && !argument.empty()) {
         command("digits", m_engine->SendDigits(argument.c_str()), true);
+    } else if (verb == "beep") {
+        command("beep", m_engine->SendDigits("@"), true);
     } else if (verb == "mic" && (argument == "start" || argument == "stop")) {
         mic(argument == "start", true);
     } else if (verb == "stats") {

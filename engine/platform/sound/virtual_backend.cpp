@@ -267,6 +267,13 @@ void virtual_card::play(const port_list& ports, int16_t* mix, int64_t time_us) {
         m_speaker_tap.push(mix, k_tick_samples, true);
     }
     std::lock_guard lock(m_speaker_lock);
+    // Where the file resumes, its sample's play time: latency benches line it up with the
+    // far microphone's (same monotonic clock, another process).
+    if (m_speaker.is_open() && time_us != m_last_play_us + k_tick_us)
+        sound_log(4, "Virtual speaker: file sample %u plays at %lld us",
+                  static_cast<unsigned>(m_speaker.data_bytes() / 2),
+                  static_cast<long long>(time_us));
+    m_last_play_us = time_us;
     if (m_speaker.is_open() && !m_speaker.write(mix, k_tick_samples) && !m_speaker_full_logged) {
         m_speaker_full_logged = true;
         sound_log(1, "Virtual speaker file %s: write failed or file full; audio dropped",
@@ -314,6 +321,9 @@ void virtual_card::record(const port_list& ports, int64_t time_us) {
         if (!p || p->stream->direction() != wave_direction::input || !p->stream->started())
             continue;
         std::copy(injected, injected + injected_count, block);
+        if (m_config.mic == virtual_mic_kind::wav && p->wav_position == 0 && !p->wav.empty())
+            sound_log(4, "Virtual microphone: file sample 0 captured at %lld us",
+                      static_cast<long long>(time_us + injected_count * 125));
         mic_source(*p, block + injected_count, k_tick_samples - injected_count);
         if (m_config.echo) {
             for (size_t i = 0; i < k_tick_samples; ++i)

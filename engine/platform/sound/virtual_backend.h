@@ -109,6 +109,7 @@ class virtual_card final : public sound_backend {
 
     std::mutex m_speaker_lock;
     wav_append_writer m_speaker;
+    int64_t m_last_play_us = 0;  // card thread only
     bool m_speaker_created = false;
     bool m_speaker_full_logged = false;
 };

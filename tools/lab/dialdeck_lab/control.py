@@ -4,6 +4,8 @@ object per answer line."""
 import json
 import shlex
 
+from .rtp_record import format_rules, parse_rules
+
 
 def _json(**fields):
     return json.dumps(fields, sort_keys=True)
@@ -35,6 +37,20 @@ HELP = {
            "the NAT information service",
     "relay": "relay ADDR alloc grant|refuse|silent, relay ADDR probe|dealloc answer|silent, "
              "relay ADDR drop N, relay ADDR delay MS, relay ADDR report: the media relay on ADDR",
+    "rtp": "rtp ENDPOINT|CALL: line 600's RTP record of the endpoint's last echo call "
+           "(or of call number CALL), each way",
+    "rtp-impair": "rtp-impair RULES|off: impair line 600's way back, e.g. drop=25 dup=30 "
+                  "swap=N late=N:K delay=MS loss=PCT jitter=MS seed=S",
+    "directory-mode": "directory-mode normal|silent|refuse|split|garbage|wrong-code: "
+                      "how the directory server answers",
+    "directory-requests": "directory-requests: every directory request and its answer",
+    "presence": "presence: log-on, keep-alive and log-off times per subscriber number",
+    "web-version": "web-version VERSION|none [NEED [FLAVOR]]: the version document "
+                   "(none: without Version)",
+    "web-version-body": "web-version-body TEXT: the version answer, as is",
+    "web-mode": "web-mode pin|version|pages normal|hang|fail|garbage: how a web service answers",
+    "web-pin": "web-pin auto|true|false: force the PIN page's answer",
+    "web-requests": "web-requests: every web request (PIN masked) and its answer",
     "stop": "stop: stop the lab",
     "help": "help: this list",
 }
@@ -47,6 +63,20 @@ def _code(text):
     if not 100 <= code <= 999:
         raise ValueError("response code out of range")
     return code
+
+
+def _rtp_record(agent, key):
+    if key.isdigit():
+        calls = [c for c in agent.calls if c.id == int(key)]
+    else:
+        endpoint = agent.find_endpoint(key)
+        if endpoint is None:
+            return error("unknown endpoint or call %s" % key)
+        calls = [c for c in agent.calls if c.caller is endpoint and c.kind == "echo"]
+    if not calls:
+        return error("no echo call for %s" % key)
+    call = calls[-1]
+    return ok(call=call.id, state=call.state, rtp=call.rtp.summary() if call.rtp else None)
 
 
 def execute(agent, line, stop):
@@ -89,6 +119,21 @@ def execute(agent, line, stop):
             if relay is None:
                 return error("no relay on %s" % args[0])
             return ok(**relay.control(args[1:]))
+        if command == "rtp-impair" and args:
+            agent.echo.set_rules(parse_rules(" ".join(args)))
+            return ok(rtp_impair=format_rules(agent.echo.rules))
+        if command == "rtp" and len(args) == 1:
+            return _rtp_record(agent, args[0])
+        if command in ("directory-mode", "directory-requests", "presence"):
+            directory = getattr(agent, "directory", None)
+            if directory is None:
+                return error("no directory server")
+            return ok(**directory.control(command, args))
+        if command.startswith("web-"):
+            web = getattr(agent, "web", None)
+            if web is None:
+                return error("no web services")
+            return ok(**web.control(command, args))
         if command == "stop":
             stop()
             return ok(stopping=True)

@@ -76,6 +76,7 @@ class Call:
         self.state = "dialled"
         self.times = {"dialled": time.time()}
         self.ended_by = None
+        self.rtp = None  # line 600's RTP record (rtp_record.CallRtp)
 
     def mark(self, state):
         self.state = state
@@ -97,4 +98,5 @@ class Call:
             "state": self.state,
             "times": dict(self.times),
             "ended_by": self.ended_by,
+            "rtp": self.rtp.summary() if self.rtp else None,
         }

@@ -15,7 +15,8 @@ from . import control, mgcp
 from .agent import CallAgent
 from .nat_service import NatService
 from .relay import Relay
-from .services import echo_reply, is_allowed
+from .rtp_record import EchoLine
+from .services import is_allowed
 
 MAX_CONTROL_LINE = 4096
 PLAIN_ACCOUNT = re.compile(r"(Tarn/acct\([^,()]*,)[^)]*\)", re.IGNORECASE)
@@ -60,7 +61,8 @@ class Logger:
 class LabServer:
     def __init__(self, address="127.0.0.1", port=2727, control_port=2730, rtp_port=0,
                  nat_port=2829, refused_extensions=(), rsip_code=200, silent=False,
-                 log=None, relay_addresses=(), proxy_port=0, relay_ports=range(42000, 42100)):
+                 log=None, relay_addresses=(), proxy_port=0, relay_ports=range(42000, 42100),
+                 rtp_impair=None):
         if not is_allowed(address):
             raise ValueError("the lab only runs on loopback or an allowed network, not %s"
                              % address)
@@ -69,6 +71,8 @@ class LabServer:
         self._running = True
         self.mgcp_socket = self._udp(address, port, self._on_mgcp)
         self.rtp_socket = self._udp(address, rtp_port, self._on_rtp)
+        # The phone's type-of-service byte goes into the call's RTP record.
+        self.rtp_socket.setsockopt(socket.IPPROTO_IP, socket.IP_RECVTOS, 1)
         self.nat_socket = self._udp(address, nat_port, self._on_nat) if nat_port else None
         self.control_socket = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         self.control_socket.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -83,6 +87,9 @@ class LabServer:
         self._selector.register(self._wake_read, selectors.EVENT_READ, self._on_wake)
         self.agent = CallAgent(self._transmit, self.log, self.rtp_socket.getsockname(),
                                refused_extensions, rsip_code, silent)
+        self.agent.echo = EchoLine(
+            self.agent, lambda data, address: self._send_to(self.rtp_socket, data, address, "RTP"),
+            rtp_impair)
         self.agent.nat = NatService(
             lambda data, address: self._send_to(self.nat_socket, data, address, "NAT"), self.log)
         self.relays = {}
@@ -152,10 +159,20 @@ class LabServer:
 
     def _on_rtp(self, sock):
         for _ in range(256):
-            data, address = self._receive(sock)
-            if data is None:
+            try:
+                data, ancillary, _, address = sock.recvmsg(mgcp.MAX_DATAGRAM + 1,
+                                                           socket.CMSG_SPACE(1))
+            except (BlockingIOError, InterruptedError):
                 return
-            self._send_to(sock, *echo_reply(data, address), "RTP")
+            except OSError as problem:
+                self.log("Receive failed: %s" % problem)
+                return
+            tos = None
+            for level, kind, value in ancillary:
+                if level == socket.IPPROTO_IP and kind == socket.IP_TOS and value:
+                    tos = value[0]
+            if is_allowed(address[0]):
+                self.agent.echo.datagram(data, address, tos)
 
     def _on_nat(self, sock):
         for _ in range(64):
@@ -236,7 +253,8 @@ class LabServer:
         self.log("Lab listening: " + ", ".join(
             "%s %s:%d" % ((name,) + address) for name, address in self.addresses().items()))
         while self._running:
-            deadlines = [d for d in [self.agent.next_deadline(), self.agent.nat.next_deadline()] +
+            deadlines = [d for d in [self.agent.next_deadline(), self.agent.nat.next_deadline(),
+                                     self.agent.echo.next_deadline()] +
                          [r.next_deadline() for r in self.relays.values()] if d is not None]
             deadline = min(deadlines, default=None)
             timeout = 1.0 if deadline is None else max(0.0, min(1.0, deadline - time.monotonic()))
@@ -244,6 +262,7 @@ class LabServer:
                 key.data(key.fileobj)
             self.agent.tick()
             self.agent.nat.tick()
+            self.agent.echo.tick()
             for relay in self.relays.values():
                 relay.tick()
         self.close()

@@ -31,11 +31,6 @@ def is_allowed(ip):
     return any(address in network for network in ALLOWED_NETWORKS)
 
 
-def echo_reply(data, address):
-    """Every RTP packet goes back to its sender."""
-    return data, address
-
-
 class DelayedSends:
     """Datagrams held back for a delay, released by the server's tick."""
 
@@ -50,6 +45,6 @@ class DelayedSends:
 
     def take_due(self):
         now = time.monotonic()
-        due = [p[1] for p in self._pending if p[0] <= now]
+        due = [p[1] for p in sorted(self._pending, key=lambda p: p[0]) if p[0] <= now]
         self._pending = [p for p in self._pending if p[0] > now]
         return due

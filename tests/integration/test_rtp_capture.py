@@ -1,0 +1,111 @@
+"""A call's RTP as a packet analyser sees it on lo: one clean stream each way
+with the codec's payload name and packet rate, the QoS byte on every packet
+the phone sends and timestamps 8 per millisecond apart. Needs root and
+dumpcap; without them it says why and is reported skipped."""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+from harness import EndToEndTest
+
+SKIP_MARK = "RTP capture test skipped:"
+PACKET_MS = 20  # --pack 4 of G.711
+
+
+def skip(reason):
+    print("%s %s" % (SKIP_MARK, reason), file=sys.stderr, flush=True)
+    raise unittest.SkipTest(reason)
+
+
+def tshark(capture, *args):
+    return subprocess.run(["tshark", "-n", "-r", capture, "-d", "udp.port==3400,rtp"] +
+                          list(args), capture_output=True, text=True, timeout=60).stdout
+
+
+class RtpCaptureTest(EndToEndTest):
+    block = 80
+
+    def setUp(self):
+        if os.geteuid() != 0:
+            skip("needs root to capture on lo")
+        for tool in ("dumpcap", "tshark"):
+            if not shutil.which(tool):
+                skip("%s is not installed" % tool)
+        super().setUp()
+        self.folder = tempfile.mkdtemp(prefix="voxline-capture-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+
+    def capture(self, path, phone_address):
+        dumpcap = subprocess.Popen(
+            # The NAT mapping query leaves from port 3400 too; it is no RTP.
+            ["dumpcap", "-q", "-i", "lo", "-f",
+             "udp and host %s and port 3400 and not port 2829" % phone_address,
+             "-w", path], stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+
+        def stop():
+            if dumpcap.poll() is None:
+                dumpcap.send_signal(signal.SIGINT)
+                try:
+                    dumpcap.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    dumpcap.kill()
+                    dumpcap.wait(timeout=5)
+            dumpcap.stderr.close()
+
+        self.addCleanup(stop)
+        # The file appears once dumpcap captures; a moment more for the filter.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline and not os.path.exists(path):
+            if dumpcap.poll() is not None:
+                skip("dumpcap cannot capture on lo: %s" % dumpcap.stderr.read().strip()[:200])
+            time.sleep(0.05)
+        time.sleep(0.5)
+        return stop
+
+    def test_a_call_to_the_echo_line_is_clean_on_the_wire(self):
+        lab = self.start_lab()
+        capture = os.path.join(self.folder, "call.pcapng")
+        address = "127.0.%d.2" % self.block
+        stop = self.capture(capture, address)
+        phone = self.start_phone(["--qos", "184", "--codec", "g711u", "--pack", "4",
+                                  "--audio=virtual:mic=tone:440,speaker=discard", "--dial", "600",
+                                  "--hangup-after", "4", "--exit-on-disconnect"])
+        self.assertEqual(phone.address, address)
+        self.expect(phone, "event Answered")
+        self.expect(phone, "event Disconnected 0", timeout=15)
+        self.assertEqual(phone.wait_exit(), 0, phone.describe())
+        stop()
+        record = lab.command("rtp %s" % address)["rtp"]["received"]
+        self.assertEqual(record["tos"], {"0xb8": record["packets"]})
+
+        streams = tshark(capture, "-q", "-z", "rtp,streams")
+        rows = [line for line in streams.splitlines() if re.search(r"\b0x[0-9A-Fa-f]{8}\b", line)]
+        self.assertEqual(len(rows), 2, streams)  # one each way
+        for row in rows:
+            # ... Payload Pkts Lost (Lost%) Min/Mean/Max Delta, Min/Mean/Max Jitter, Problems?
+            self.assertIn("g711U", row, streams)
+            self.assertFalse(row.rstrip().endswith("X"), "problem flag:\n" + streams)
+            numbers = [float(n) for n in re.findall(r"\d+(?:\.\d+)?", row.split("g711U", 1)[1])]
+            packets, lost, mean_delta = numbers[0], numbers[1], numbers[4]
+            self.assertGreater(packets, 3000 // PACKET_MS, row)
+            self.assertEqual(lost, 0, row)
+            self.assertAlmostEqual(mean_delta, PACKET_MS, delta=2, msg=row)
+
+        sent = tshark(capture, "-Y", "rtp && ip.src==%s" % address, "-T", "fields",
+                      "-e", "ip.dsfield", "-e", "rtp.timestamp", "-e", "rtp.seq").split("\n")
+        fields = [line.split("\t") for line in sent if line]
+        self.assertGreater(len(fields), 3000 // PACKET_MS)
+        self.assertEqual({int(f[0], 16) for f in fields}, {0xB8})
+        steps = {(int(b[1]) - int(a[1])) % 2**32 for a, b in zip(fields, fields[1:])}
+        self.assertEqual(steps, {8 * PACKET_MS})
+
+
+if __name__ == "__main__":
+    unittest.main()

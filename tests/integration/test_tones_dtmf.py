@@ -1,0 +1,124 @@
+"""The engine's own sounds end to end, heard on the virtual speaker: the
+call-progress tones it loops when the client hands them over, digits dialled
+during a call (decoded by multimon-ng, an independent DTMF decoder) and
+digits dialled on hook."""
+
+import os
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+import audio_check
+from harness import EndToEndTest
+
+# Echo cancellation off: no ping in the speaker's sound.
+FLAGS = "0x28"
+FRAME = 80  # 10 ms
+BUSY = 3  # VXL_TONE_BUSY
+REORDER = 4  # VXL_TONE_REORDER
+
+
+def segments(samples, hz, share):
+    """(on, start, length) runs of 10 ms frames where hz has at least `share`
+    of the power, in ms."""
+    runs = []
+    for i in range(0, len(samples) - FRAME + 1, FRAME):
+        on = audio_check.tone_share(samples[i:i + FRAME], hz) >= share
+        if runs and runs[-1][0] == on:
+            runs[-1][2] += 10
+        else:
+            runs.append([on, i // 8, 10])
+    return runs
+
+
+def dtmf_digits(wav):
+    """What multimon-ng hears in a speaker file, in order."""
+    sox = subprocess.run(["sox", wav, "-t", "raw", "-r", "22050", "-e", "signed", "-b", "16",
+                          "-c", "1", "-"], check=True, capture_output=True, timeout=30)
+    heard = subprocess.run(["multimon-ng", "-q", "-a", "DTMF", "-t", "raw", "-"],
+                           input=sox.stdout, check=True, capture_output=True, timeout=30)
+    return "".join(line.split(":", 1)[1].strip() for line in heard.stdout.decode().splitlines()
+                   if line.startswith("DTMF:"))
+
+
+@unittest.skipUnless(shutil.which("multimon-ng") and shutil.which("sox"),
+                     "multimon-ng or sox is not installed")
+class TonesAndDigitsTest(EndToEndTest):
+    block = 75
+
+    def setUp(self):
+        super().setUp()
+        self.folder = tempfile.mkdtemp(prefix="voxline-tones-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
+
+    def audio(self, name):
+        path = os.path.join(self.folder, name)
+        return path, "--audio=virtual:mic=silence,speaker=%s" % path
+
+    def test_engine_played_busy_and_reorder_keep_their_cadence(self):
+        self.start_lab()
+        for number, tone, on_ms in (("601", BUSY, 500), ("5550000", REORDER, 250)):
+            with self.subTest(number=number):
+                wav, audio = self.audio("%s.wav" % number)
+                phone = self.start_phone([audio, "--flags", FLAGS, "--engine-tones", "--dial",
+                                          number, "--hangup-after", "3.5",
+                                          "--exit-on-disconnect"])
+                self.expect(phone, "event PlayTone %d" % tone)
+                self.expect(phone, "event Disconnected 0", timeout=15)
+                self.assertEqual(phone.wait_exit(), 0, phone.describe())
+                # The images' frequencies and levels are checked offline; here
+                # the loop's cadence. Whole runs only: not the first, nor the
+                # two the hang-up may cut.
+                runs = segments(audio_check.read_wav(wav), 480, 0.2)
+                inner = runs[1:-2]
+                self.assertGreaterEqual(len(inner), 4, runs)
+                for _, _, length in inner:
+                    self.assertLessEqual(abs(length - on_ms), 10, runs)
+
+    def test_digits_in_a_call_are_heard_locally_and_reported_once(self):
+        lab = self.start_lab()
+        wav, audio = self.audio("in-call.wav")
+        phone = self.start_phone([audio, "--flags", FLAGS, "--dial", "600", "--digits",
+                                  "0123456789ABCD*#@"], interactive=True)
+        self.expect(phone, "event Answered")
+        phone.wait_for("never", timeout=2.5)
+        phone.send("digits 1122")
+        phone.wait_for("never", timeout=1.0)
+        phone.send("beep")
+        phone.wait_for("never", timeout=1.0)
+        phone.send("hangup")
+        self.expect(phone, "event Disconnected 0")
+        phone.send("quit")
+        self.assertEqual(phone.wait_exit(), 0, phone.describe())
+
+        self.assertEqual(dtmf_digits(wav), "0123456789ABCD*#1122")
+        texts = [m["text"] for m in lab.messages(phone.address)]
+        # After the dialled number: one NTFY per string, the beep alone sends none.
+        ntfy = [t for t in texts if t.startswith("NTFY") and "D/" in t][1:]
+        self.assertEqual(len(ntfy), 2, ntfy)
+        self.assertIn("O: D/0123456789ABCD*#\r", ntfy[0])
+        self.assertIn("O: D/1122\r", ntfy[1])
+        # The beeps: 100 ms of 800 Hz after "#", and after "beep".
+        # A digit's high tone keeps its share at 800 Hz low.
+        runs = [r for r in segments(audio_check.read_wav(wav), 800, 0.7) if r[0]]
+        self.assertEqual(len(runs), 2, runs)
+        for _, _, length in runs:
+            self.assertLessEqual(abs(length - 100), 10, runs)
+
+    def test_digits_on_hook_leave_the_last_one_heard(self):
+        self.start_lab()
+        wav, audio = self.audio("on-hook.wav")
+        phone = self.start_phone([audio], interactive=True)
+        self.expect(phone, "event ConnectedToCallAgent")
+        phone.send("digits 5")
+        phone.wait_for("never", timeout=0.5)
+        phone.send("digits 19")
+        phone.wait_for("never", timeout=0.5)
+        phone.send("quit")
+        self.assertEqual(phone.wait_exit(), 0, phone.describe())
+        self.assertEqual(dtmf_digits(wav), "59")
+
+
+if __name__ == "__main__":
+    unittest.main()
