@@ -1,0 +1,111 @@
+#include "country_dialog.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <functional>
+#include <optional>
+
+namespace voxline::test {
+namespace {
+
+using dialdeck::country_dialog;
+
+QTreeWidgetItem* row_named(country_dialog& dialog, const QString& name) {
+    const auto found = dialog.list()->findItems(name, Qt::MatchExactly);
+    return found.isEmpty() ? nullptr : found.first();
+}
+
+void press(QDialog& dialog, QDialogButtonBox::StandardButton which) {
+    auto* box = dialog.findChild<QDialogButtonBox*>();
+    ASSERT_TRUE(box);
+    QTest::mouseClick(box->button(which), Qt::LeftButton);
+}
+
+// Runs the picker; the script acts on it once it is shown modally.
+std::optional<std::string> pick_with(const std::function<void(country_dialog&)>& script) {
+    std::optional<std::string> dialled;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<country_dialog*>(QApplication::activeModalWidget());
+        if (!dialog) return;
+        script(*dialog);
+        if (dialog->isVisible()) dialog->reject();  // never leave the test hanging
+    });
+    country_dialog::pick(dialdeck::builtin_countries(), "10,20,30",
+                         [&](const std::string& code) { dialled = code; });
+    return dialled;
+}
+
+TEST(CountryDialog, LooksAsDescribed) {
+    country_dialog dialog(dialdeck::builtin_countries(), "10,20,30");
+    EXPECT_EQ(dialog.windowTitle(), "Country Codes");
+    EXPECT_EQ(dialog.list()->topLevelItemCount(), 234);
+    EXPECT_EQ(dialog.list()->headerItem()->text(0), "Country");
+    EXPECT_EQ(dialog.list()->headerItem()->text(1), "Code");
+    EXPECT_EQ(dialog.list()->columnWidth(0), 150);
+    EXPECT_EQ(dialog.list()->columnWidth(1), 50);
+    EXPECT_EQ(dialog.palette().color(QPalette::Window), QColor(10, 20, 30));
+
+    QTest::keyClicks(dialog.name_edit(), "uni");
+    ASSERT_TRUE(dialog.list()->currentItem());
+    EXPECT_EQ(dialog.list()->currentItem()->text(0), "United Arab Emirates");
+    EXPECT_TRUE(dialog.list()->currentItem()->isSelected());
+
+    country_dialog plain(dialdeck::builtin_countries(), "10,20");
+    EXPECT_NE(plain.palette().color(QPalette::Window), QColor(10, 20, 30));
+}
+
+TEST(CountryDialog, ChosenCodesAreDialled) {
+    EXPECT_EQ(pick_with([](country_dialog& d) {
+                  QTest::keyClicks(d.name_edit(), "canada");
+                  press(d, QDialogButtonBox::Ok);
+              }),
+              "1");
+    EXPECT_EQ(pick_with([](country_dialog& d) {
+                  QTreeWidgetItem* vatican = row_named(d, "Vatican City");
+                  ASSERT_TRUE(vatican);
+                  d.list()->scrollToItem(vatican);
+                  const QRect place = d.list()->visualItemRect(vatican);
+                  // A double-click's first press lands on the row before the second.
+                  QTest::mouseClick(d.list()->viewport(), Qt::LeftButton, {}, place.center());
+                  QTest::mouseDClick(d.list()->viewport(), Qt::LeftButton, {}, place.center());
+              }),
+              "3906");
+}
+
+TEST(CountryDialog, CancelDialsNothing) {
+    EXPECT_EQ(pick_with([](country_dialog& d) {
+                  QTest::keyClicks(d.name_edit(), "uni");
+                  press(d, QDialogButtonBox::Cancel);
+              }),
+              std::nullopt);
+}
+
+TEST(CountryDialog, OkWithoutARowWarnsAndStaysOpen) {
+    QString warning;
+    bool still_open = false;
+    const auto dialled = pick_with([&](country_dialog& d) {
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) return;
+            warning = box->windowTitle() + "|" + box->text();
+            box->accept();
+        });
+        press(d, QDialogButtonBox::Ok);
+        still_open = d.isVisible();
+    });
+    EXPECT_EQ(warning, "Select Country|Please select a country code.");
+    EXPECT_TRUE(still_open);
+    EXPECT_EQ(dialled, std::nullopt);
+}
+
+}  // namespace
+}  // namespace voxline::test

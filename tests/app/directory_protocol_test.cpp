@@ -1,0 +1,148 @@
+#include "directory_protocol.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "directory_items.h"
+
+namespace voxline::test {
+namespace {
+
+using namespace dialdeck;
+using strings = std::vector<std::string>;
+
+TEST(DirectoryRequest, BytesForEveryRequestTheApplicationSends) {
+    struct row {
+        directory_request request;
+        std::string bytes;
+    };
+    const std::string post = "POST / HTTP/1.1\r\n\r\n";
+    const row rows[] = {
+        {account_lookup_request("2191001"), post + "9|2191001:undefined|2|[]"},
+        {log_on_request("7001", "K1"), post + "22|7001:K1|2|[]"},
+        {keep_alive_request("7001"), post + "23|7001|1|[]"},
+        {log_off_request("7001", "K1"), post + "21|7001:K1:0|3|[]"},
+        {search_request("Ad", "", "lab", "K1"), post + "8|Ad*:*:lab:K1:500:false|6|[]"},
+        {search_request("", "Lo", "lab", "K1"), post + "8|*:Lo*:lab:K1:500:false|6|[]"},
+        // Typed separators would shift the server's fields.
+        {search_request("A:d|a", "B|", "lab", "K1"), post + "8|Ada*:B*:lab:K1:500:false|6|[]"},
+        {server_contacts_request("7001"), post + "13|7001|1|[]"},
+        {add_contact_request("7001", "7002"), post + "11|7001:7002|2|[]"},
+    };
+    for (const row& r : rows) EXPECT_EQ(build_directory_request(r.request), r.bytes);
+}
+
+TEST(DirectoryResponse, ParseTable) {
+    struct row {
+        std::string bytes;
+        int code;
+        std::string text;
+        int count;
+        strings items;
+    };
+    const std::string http = "HTTP/1.1 200 OK\r\n\r\n";
+    const row rows[] = {
+        {"9|x|2|[a,b]", 9, "x", 2, {"a", "b"}},
+        {http + "9|x|2|[a,b]", 9, "x", 2, {"a", "b"}},
+        {"junk" + http + "9|x|0|[]", 9, "x", 0, {}},
+        {"9|x|0|", 9, "x", 0, {}},
+        {"9|x|1|[a:b:c]", 9, "x", 1, {"a:b:c"}},
+        {"9|x|3|[a,,b]", 9, "x", 3, {"a", "", "b"}},
+        {"22||0|[]", 22, "", 0, {}},
+        {"9|x|2|[a]|extra", 9, "x", 2, {"a"}},
+        // Fewer than four fields read as an empty answer.
+        {"9|x|2", 0, "null", 0, {}},
+        {"no bars at all", 0, "null", 0, {}},
+        {"", 0, "null", 0, {}},
+        // Bytes after a NUL are not part of the answer.
+        {std::string("9|x|1|[a]\0|y", 12), 9, "x", 1, {"a"}},
+        {std::string("9|x\0|1|[a]", 10), 0, "null", 0, {}},
+        // Numbers never overflow.
+        {"99999999999|x|-99999999999|[]", INT_MAX, "x", INT_MIN, {}},
+        {"  13abc|x|+7|[]", 13, "x", 7, {}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.bytes);
+        const directory_response p = parse_directory_response(r.bytes);
+        EXPECT_EQ(p.code, r.code);
+        EXPECT_EQ(p.text, r.text);
+        EXPECT_EQ(p.count, r.count);
+        EXPECT_EQ(p.items, r.items);
+    }
+    EXPECT_EQ(parse_directory_response("x").list, "[]");
+}
+
+TEST(DirectoryResponse, CompleteOnceFourFieldsAndTheListHasEnded) {
+    EXPECT_TRUE(directory_response_complete("9|x|0|[]"));
+    EXPECT_TRUE(directory_response_complete("HTTP/1.1 200 OK\r\n\r\n9|x|2|[a,b]"));
+    EXPECT_FALSE(directory_response_complete("9|x|2|[a,"));
+    EXPECT_FALSE(directory_response_complete("9|x]"));
+    EXPECT_FALSE(directory_response_complete("HTTP/1.1 200 OK\r\n"));
+}
+
+TEST(DirectoryResponse, ResultForEachResponseCode) {
+    EXPECT_EQ(directory_result_for(9, 9), 1);
+    EXPECT_EQ(directory_result_for(9, 0), -3);
+    EXPECT_EQ(directory_result_for(9, 99), 99);
+    // A foreign 1 is not success, nor does a negative code pose as a local failure.
+    EXPECT_EQ(directory_result_for(9, 1), -3);
+    EXPECT_EQ(directory_result_for(9, -2), -3);
+}
+
+TEST(DirectoryItems, FieldsAreCountedBeforeUse) {
+    EXPECT_FALSE(parse_lookup_item("a:b:c:d:e:f:g:h"));
+    const auto nine = parse_lookup_item("a:b:c:d:e:f:g:h:i");
+    ASSERT_TRUE(nine);
+    EXPECT_EQ(nine->at(8), "i");
+    const auto eleven = parse_lookup_item("a:b:c:d:e:f:g:h:i:j:k");
+    ASSERT_TRUE(eleven);
+    EXPECT_EQ(eleven->size(), 9u);
+
+    EXPECT_FALSE(parse_search_row("a:b:c:d:e:f"));
+    const auto row = parse_search_row("Ada:Lovelace:7001:0:x:1:y");
+    ASSERT_TRUE(row);
+    EXPECT_EQ(row->name, "Ada Lovelace");
+    EXPECT_EQ(row->number, "7001");
+
+    EXPECT_FALSE(parse_server_contact("a:b:c:0:e:1:g"));
+    struct marks {
+        std::string item;
+        bool marked;
+        int level;
+    };
+    const marks table[] = {
+        {"Ada:L:7001:0:x:1:y:z", false, 1},
+        {"Ada:L:7001:online:x:1:y:z", true, 1},
+        {"Ada:L:7001:0:x:2:y:z", true, 2},
+        {"Ada:L:7001:0:x:junk:y:z", false, 0},
+        {"Ada:L:7001:0:x:99999999999:y:z", true, INT_MAX},
+    };
+    for (const marks& m : table) {
+        const auto c = parse_server_contact(m.item);
+        ASSERT_TRUE(c) << m.item;
+        EXPECT_EQ(c->marked, m.marked) << m.item;
+        EXPECT_EQ(c->level, m.level) << m.item;
+        EXPECT_EQ(c->name, "Ada L");
+    }
+}
+
+TEST(DirectoryItems, ServerListKeepsAtMost500Entries) {
+    strings items(600, "A:B:7001:0:x:1:y:z");
+    items[0] = "short:item";
+    const auto contacts = parse_server_contacts(items);
+    EXPECT_EQ(contacts.size(), 500u);
+}
+
+TEST(DirectoryAddress, DottedIpv4Only) {
+    for (const char* good : {"127.0.0.1", "0.0.0.0", "255.255.255.255", "10.1.22.3"})
+        EXPECT_TRUE(is_dotted_ipv4(good)) << good;
+    for (const char* bad : {"localhost", "127.1", "127.0.0.256", "127.0.0.1.", "1.2.3.04444",
+                            "0x7f.0.0.1", "", "1..2.3", " 1.2.3.4", "1.2.3.4 "})
+        EXPECT_FALSE(is_dotted_ipv4(bad)) << bad;
+}
+
+}  // namespace
+}  // namespace voxline::test

@@ -1,0 +1,128 @@
+#include "app_settings.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "app_folder.h"
+#include "atomic_file.h"
+#include "ini_text.h"
+#include "scrambler.h"
+#include "settings_test_support.h"
+
+namespace voxline::test {
+namespace {
+
+using dialdeck::app_settings;
+using dialdeck::scramble;
+
+// Config.ini text holding the given plain keys and values, scrambled.
+std::string config_with(const std::vector<std::array<std::string, 3>>& entries) {
+    std::string text;
+    for (const auto& [section, key, value] : entries) {
+        text = *dialdeck::ini_text(text).with_value(section, scramble(key), scramble(value));
+    }
+    return text;
+}
+
+void put_config(const temp_folder& folder, const std::string& text) {
+    std::filesystem::create_directories(folder.path() + "config");
+    ASSERT_TRUE(dialdeck::write_whole_file(dialdeck::config_path(folder.path()), text));
+}
+
+TEST(AppSettings, MissingFileOrSectionsStopTheStartUp) {
+    const std::string three = config_with(
+        {{"Dialdeck", "Idle", "5"}, {"Phone", "Port", "2727"}, {"Ads", "Ad001", "a.bmp,5"}});
+    const struct {
+        const char* what;
+        std::optional<std::string> text;
+        bool loads;
+    } cases[] = {
+        {"no file", std::nullopt, false},
+        {"Dialdeck and Phone only",
+         config_with({{"Dialdeck", "Idle", "5"}, {"Phone", "Port", "2727"}}), false},
+        {"Ads without a key line", three.substr(0, three.rfind("[Ads]")) + "[Ads]\r\n", false},
+        {"all three", three, true},
+    };
+    for (const auto& c : cases) {
+        temp_folder folder;
+        if (c.text) put_config(folder, *c.text);
+        EXPECT_EQ(app_settings::load(folder.path()).has_value(), c.loads) << c.what;
+    }
+    EXPECT_EQ(dialdeck::k_config_missing_exit_code, 0);
+}
+
+TEST(AppSettings, ReadsEveryKeyUnscrambled) {
+    temp_folder folder;
+    put_config(folder, config_with({{"Dialdeck", "URLUpdate", "127.0.0.1;version.xml"},
+                                    {"Dialdeck", "CAFile", "certs\\lab-ca.pem"},
+                                    {"Dialdeck", "State", ""},
+                                    {"Phone", "CallManager", "127.0.0.1"},
+                                    {"Phone", "Port", "2727"},
+                                    {"Ads", "Ad002", "ad2.bmp"}}));
+    const auto settings = app_settings::load(folder.path());
+    ASSERT_TRUE(settings);
+    EXPECT_EQ(settings->dialdeck("URLUpdate"), "127.0.0.1;version.xml");
+    EXPECT_EQ(settings->dialdeck("CAFile"), "certs\\lab-ca.pem");
+    EXPECT_EQ(settings->dialdeck("Idle"), "");  // absent
+    EXPECT_EQ(settings->value("Ads", "Ad002"), "ad2.bmp");
+    EXPECT_EQ(dialdeck::application_file(settings->folder(), settings->dialdeck("CAFile")),
+              folder.path() + "certs/lab-ca.pem");
+
+    const auto phone = settings->phone_values();
+    ASSERT_EQ(phone.size(), 45u);
+    EXPECT_EQ(phone.front(), (std::pair<std::string, std::string>{"Port", "2727"}));
+    EXPECT_EQ(phone[13], (std::pair<std::string, std::string>{"CallManager", "127.0.0.1"}));
+    EXPECT_EQ(phone.back().first, "EnableTwoButton");
+    EXPECT_EQ(settings->scratch_lines().front(), "Dialdeck");
+}
+
+TEST(AppSettings, WritesScrambledKeepPrivateModeAndRefuseNewLines) {
+    temp_folder folder;
+    put_config(folder, "; comment\r\n" + config_with({{"Dialdeck", "Idle", "5"},
+                                                      {"Phone", "Port", "2727"},
+                                                      {"Ads", "Ad001", "x"}}));
+    ::chmod(dialdeck::config_path(folder.path()).c_str(), 0644);
+    auto settings = app_settings::load(folder.path());
+    ASSERT_TRUE(settings);
+
+    ASSERT_TRUE(settings->write("Dialdeck", "State", "Ann,Lee,2195550100"));
+    EXPECT_TRUE(settings->write("Phone", "CASPin", "1234"));
+    EXPECT_FALSE(settings->write("Dialdeck", "State", "x\r\n[Phone]"));
+    EXPECT_EQ(settings->dialdeck("State"), "Ann,Lee,2195550100");
+
+    const auto text = dialdeck::read_whole_file(dialdeck::config_path(folder.path()));
+    ASSERT_TRUE(text);
+    EXPECT_EQ(text->rfind("; comment\r\n[Dialdeck]\r\nZefm=", 0), 0u);
+    EXPECT_NE(text->find(scramble("State") + "=" + scramble("Ann,Lee,2195550100") + "\r\n"),
+              std::string::npos);
+    EXPECT_EQ(settings->reread("Phone", "CASPin"), "1234");
+    EXPECT_EQ(app_settings::load(folder.path())->dialdeck("Idle"), "5");
+
+    struct stat info {};
+    ASSERT_EQ(::stat(dialdeck::config_path(folder.path()).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+}
+
+TEST(AppSettings, ApplicationFolderOrder) {
+    temp_folder portable;
+    std::filesystem::create_directories(portable.path() + "config");
+    dialdeck::write_whole_file(dialdeck::config_path(portable.path()), "[Dialdeck]\n");
+    const std::string bare = "/nonexistent/bin";
+    const struct {
+        dialdeck::folder_sources sources;
+        std::string folder;
+    } cases[] = {
+        {{"/opt/dd", portable.path(), "/x", "/home/u"}, "/opt/dd/"},
+        {{"", portable.path(), "/x", "/home/u"}, portable.path()},
+        {{"", bare, "/x/", "/home/u"}, "/x/dialdeck/"},
+        {{"", bare, "", "/home/u"}, "/home/u/.config/dialdeck/"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(dialdeck::application_folder(c.sources), c.folder);
+    EXPECT_EQ(dialdeck::application_file("/a/", "help\\Help.html"), "/a/help/Help.html");
+    EXPECT_EQ(dialdeck::application_file("/a/", "/etc/ca.pem"), "/etc/ca.pem");
+}
+
+}  // namespace
+}  // namespace voxline::test

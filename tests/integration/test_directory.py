@@ -1,0 +1,81 @@
+"""The directory client against the lab's directory server, in each of the
+server's modes."""
+
+import os
+import subprocess
+import unittest
+
+from harness import EndToEndTest
+
+LOOKUP = ["9", "2191001:undefined", "2"]
+ALMA = "Alma:Berg:7001:0:alma@lab.invalid:1::K7001:lab"
+
+
+def probe_program():
+    program = os.environ.get("DIRECTORY_PROBE")
+    if not program or not os.path.exists(program):
+        raise unittest.SkipTest("directory_probe not built (set DIRECTORY_PROBE)")
+    return program
+
+
+class DirectoryTest(EndToEndTest):
+    block = 85
+
+    def setUp(self):
+        super().setUp()
+        self.program = probe_program()
+        self.lab = self.start_lab()
+        self.address = self.network.lab_address(0)
+
+    def exchange(self, code, text, count):
+        done = subprocess.run([self.program, self.address, "2740", code, text, count],
+                              capture_output=True, text=True, timeout=30)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        lines = [line.split("=", 1) for line in done.stdout.splitlines()]
+        result = {name: value for name, value in lines if name != "item"}
+        result["items"] = [value for name, value in lines if name == "item"]
+        return result
+
+    def mode(self, mode):
+        self.assertTrue(self.lab.command("directory-mode " + mode)["ok"])
+
+    def test_each_mode(self):
+        rows = [
+            # mode, open, result, items, last error
+            ("normal", "1", "1", [ALMA], "no error information available."),
+            ("split", "1", "1", [ALMA], "no error information available."),
+            ("wrong-code", "1", "109", [ALMA], "no error information available."),
+            ("garbage", "1", "-3", [], "no error information available."),
+            ("refuse", "0", "-1", [], "connect in open_socket"),
+            ("silent", "1", "-2", [], "recvfrom in nread_socket_block"),
+        ]
+        for mode, opened, result, items, error in rows:
+            with self.subTest(mode=mode):
+                self.mode(mode)
+                answer = self.exchange(*LOOKUP)
+                self.assertEqual((answer["open"], answer["result"], answer["items"],
+                                  answer["error"]), (opened, result, items, error))
+                if mode == "silent":
+                    self.assertGreaterEqual(int(answer["elapsed_ms"]), 9500)
+                    self.assertLessEqual(int(answer["elapsed_ms"]), 11000)
+        requests = self.lab.command("directory-requests")["requests"]
+        # Every mode but refuse saw the request, byte for byte.
+        self.assertEqual([r["mode"] for r in requests],
+                         ["normal", "split", "wrong-code", "garbage", "silent"])
+        self.assertTrue(all(r["request"] == "POST / HTTP/1.1\r\n\r\n9|2191001:undefined|2|[]"
+                            for r in requests))
+
+    def test_presence_and_server_list(self):
+        self.assertEqual(self.exchange("22", "7001:K7001", "2")["text"], "true")
+        self.assertEqual(self.exchange("22", "7001:wrong", "2")["text"], "false")
+        self.assertEqual(self.exchange("11", "7002:7003", "2")["result"], "1")
+        contacts = self.exchange("13", "7002", "1")["items"]
+        self.assertEqual(contacts, ["Alma:Berg:7001:1::1::", "Alba:Diaz:7003:0::1::"])
+        self.assertEqual(self.exchange("21", "7001:K7001:0", "3")["result"], "1")
+        presence = self.lab.command("presence")["presence"]["7001"]
+        self.assertEqual(presence["state"], "off")
+        self.assertLessEqual(presence["on"], presence["off"])
+
+
+if __name__ == "__main__":
+    unittest.main()

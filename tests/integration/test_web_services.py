@@ -1,0 +1,136 @@
+"""The application's web requests (version check, PIN check) against the
+lab's HTTPS and HTTP services, with good and bad certificates."""
+
+import os
+import subprocess
+import tempfile
+import unittest
+
+from harness import EndToEndTest
+
+ALMA = "Alma,Berg,7001,0,alma@lab.invalid,1,,K7001,lab,2191001,%s,127.0.0.1,2740"
+UNREACHABLE = "box=error caption=Error text=An error occured trying to reach your web service."
+
+
+def probe_program():
+    program = os.environ.get("WEB_PROBE")
+    if not program or not os.path.exists(program):
+        raise unittest.SkipTest("web_probe not built (set WEB_PROBE)")
+    return program
+
+
+class WebServicesTest(EndToEndTest):
+    block = 87
+
+    def setUp(self):
+        super().setUp()
+        self.program = probe_program()
+        self.address = self.network.lab_address(0)
+        self.https = "%s:2743" % self.address
+        self.http = "%s:2780" % self.address
+        self.tls = tempfile.TemporaryDirectory()
+        self.addCleanup(self.tls.cleanup)
+        self.ca = os.path.join(self.tls.name, "ca.pem")
+
+    def lab(self, variant="good"):
+        return self.start_lab(extra=["--tls-dir", self.tls.name, "--tls-variant", variant])
+
+    def probe(self, *args, timeout=60):
+        done = subprocess.run([self.program] + list(args), capture_output=True, text=True,
+                              timeout=timeout)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        lines = done.stdout.splitlines()
+        return [l for l in lines if not l.startswith("elapsed_ms=")], int(
+            [l for l in lines if l.startswith("elapsed_ms=")][0].split("=")[1])
+
+    def pin(self, record, owner="DialdeckLab", ca=None):
+        lines, _ = self.probe("pin", record, owner, self.https, "verify/pin.asp",
+                              self.ca if ca is None else ca)
+        return lines[0]
+
+    def check(self, url_update, answers="", ca=None):
+        lines, elapsed = self.probe("check", url_update, answers, self.ca if ca is None else ca)
+        return lines, elapsed
+
+    def test_pin_page(self):
+        lab = self.lab()
+        rows = [
+            # record, owner key, trusted CA file, verdict
+            (ALMA % "1234", "DialdeckLab", None, "verdict=valid"),
+            (ALMA % "9999", "DialdeckLab", None, "verdict=invalid"),
+            (ALMA % "1234", "SomeoneElse", None, "verdict=invalid"),
+            ("2191001", "DialdeckLab", None, "verdict=valid"),  # a one-field record
+            ("2199999", "DialdeckLab", None, "verdict=invalid"),
+            (ALMA % "1234", "DialdeckLab", "", "verdict=failed"),  # system CAs only
+        ]
+        for record, owner, ca, verdict in rows:
+            with self.subTest(record=record, owner=owner, ca=ca):
+                self.assertEqual(self.pin(record, owner, ca), verdict)
+        self.assertTrue(lab.command("web-pin false")["ok"])
+        self.assertEqual(self.pin(ALMA % "1234"), "verdict=invalid")
+        # Plain HTTP never checks a PIN.
+        lines, _ = self.probe("get", "http://%s/verify/pin.asp&PIN=2191001&ownerKey=DialdeckLab"
+                              % self.http)
+        self.assertEqual(lines[:2], ["ok=0", "status=403"])
+        requests = lab.command("web-requests")["requests"]
+        self.assertEqual(len(requests), 7)  # the untrusted handshake never reached the page
+        self.assertTrue(all("PIN=****&ownerKey=" in r["path"] for r in requests))
+        self.assertFalse(any("1234" in r["path"] for r in requests))
+
+    def test_bad_certificates_refused(self):
+        for variant in ("expired", "wrong-name", "unknown-ca"):
+            with self.subTest(variant=variant):
+                lab = self.lab(variant)
+                self.assertEqual(self.pin(ALMA % "1234")[:len("verdict=failed")],
+                                 "verdict=failed")
+                lines, _ = self.check("https://%s;version.xml" % self.https)
+                self.assertEqual(lines, [UNREACHABLE, "outcome=go_on"])
+                self.assertEqual(lab.command("web-requests")["requests"], [])
+                lab.stop()
+                self.labs.remove(lab)
+
+    def test_version_answers(self):
+        lab = self.lab()
+        url = "https://%s;version.xml" % self.https
+        rows = [
+            # lab command, answers, expected lines
+            ("web-version 2.0.0.10", "y", ["box=ask caption=New Version Available answer=yes",
+                                           "open=http://download.invalid/get",
+                                           "outcome=exit_for_download"]),
+            ("web-version 2.0.0.10", "n", ["box=ask caption=New Version Available answer=no",
+                                           "outcome=go_on"]),
+            ("web-version 2.0.0.10 true", "", [
+                "box=inform text=A new version of the dialdeck needs to be downloaded",
+                "open=http://download.invalid/get", "outcome=exit_for_download"]),
+            ("web-version 2.0.0.6 true", "", ["outcome=go_on"]),
+            ("web-version 2.0.6 true", "", ["outcome=go_on"]),
+            ("web-version none true", "", ["outcome=go_on"]),
+            ("web-version 2.0.0.6 false other", "n",
+             ["box=ask caption=New Flavor Available answer=no", "outcome=go_on"]),
+        ]
+        for command, answers, expected in rows:
+            with self.subTest(command=command, answers=answers):
+                self.assertTrue(lab.command(command)["ok"])
+                self.assertEqual(self.check(url, answers)[0], expected)
+        # Plain HTTP when the host says so.
+        lab.command("web-version 2.0.0.6")
+        self.assertEqual(self.check("http://%s;version.xml" % self.http)[0], ["outcome=go_on"])
+        self.assertEqual(lab.command("web-requests")["requests"][-1]["scheme"], "http")
+
+    def test_failing_services_show_one_error(self):
+        lab = self.lab()
+        url = "https://%s;version.xml" % self.https
+        for mode in ("fail", "garbage", "hang"):
+            with self.subTest(mode=mode):
+                self.assertTrue(lab.command("web-mode version " + mode)["ok"])
+                lines, elapsed = self.check(url)
+                self.assertEqual(lines, [UNREACHABLE, "outcome=go_on"])
+                if mode == "hang":  # bounded by the 15 s time-out
+                    self.assertGreaterEqual(elapsed, 14000)
+                    self.assertLess(elapsed, 25000)
+        lines, _ = self.check("http://%s:9;version.xml" % self.address)  # nothing listens
+        self.assertEqual(lines, [UNREACHABLE, "outcome=go_on"])
+
+
+if __name__ == "__main__":
+    unittest.main()
