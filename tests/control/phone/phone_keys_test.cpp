@@ -1,0 +1,159 @@
+#include <gtest/gtest.h>
+
+#include <QKeyEvent>
+#include <memory>
+
+#include "keys/virtual_keys.h"
+#include "phone/active_x_phone.h"
+#include "state/state_fixture.h"
+
+namespace voxline::test {
+namespace {
+
+using kestrel::active_x_phone;
+
+class one_adapter : public kestrel::interface_source {
+  public:
+    kestrel::network_snapshot snapshot() override {
+        return {{{"eth0", "Ethernet", true, true, false, {"127.0.0.1"}}},
+                "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
+                "eth0\t00000000\t0100007F\t0003\t0\t0\t0\t00000000\n",
+                "Linux"};
+    }
+};
+
+// A control on a fake engine, logged on and idle in browser mode.
+class phone_keys : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        kestrel::control_environment environment;
+        environment.create_engine = [pool = m_pool](const char*, ITarnwickVXL** out) {
+            auto* engine = new fake_engine;
+            engine->AddRef();
+            pool->created.push_back(engine);
+            *out = engine;
+            return VXL_S_OK;
+        };
+        environment.timers = std::make_unique<fake_timers>();
+        environment.log_file = process_temp_home() + "/VXLAX-keys.log";
+        environment.echo_delay = 0;
+        m_control = new active_x_phone(std::move(environment), std::make_unique<one_adapter>());
+        m_control->SetParameter("ParametersToExpect", "0");
+        m_control->InitialSetup();
+        engine().raise([](IVXLCallback* s) { return s->ConnectedToCallAgent(); });
+        test_control::deliver();
+        ASSERT_EQ(m_control->call_state(), kestrel::CALLSTATE_IDLE);
+    }
+    void TearDown() override { m_control->Release(); }
+
+    fake_engine& engine() { return *m_pool->created.back(); }
+    std::string execute(const char* command, const char* p1 = "", const char* p2 = "") {
+        char* result = nullptr;
+        EXPECT_EQ(m_control->ExecuteCommand(command, p1, p2, &result), KESTREL_S_OK);
+        std::string text = result ? result : "";
+        std::free(result);
+        return text;
+    }
+    std::string last_ten() {
+        char* result = nullptr;
+        m_control->GetLastTenDialed(&result);
+        std::string text = result ? result : "";
+        std::free(result);
+        return text;
+    }
+    void send_key(QEvent::Type type, int key, const QString& text, bool repeat = false) {
+        QKeyEvent event(type, key, Qt::NoModifier, text, repeat);
+        QCoreApplication::sendEvent(m_control->Widget(), &event);
+    }
+
+    std::shared_ptr<engine_pool> m_pool = std::make_shared<engine_pool>();
+    active_x_phone* m_control = nullptr;
+};
+
+TEST_F(phone_keys, dial_number_types_each_character_as_itself) {
+    EXPECT_EQ(m_control->DialNumber("(600)"), KESTREL_S_OK);
+    EXPECT_EQ(m_control->display_text(), "(600)");
+    // Only the digits reach the engine, each as it is typed.
+    EXPECT_EQ(engine().count("GenericCommand 1 0"), 3u);
+    m_control->DialNumber("a#!");
+    EXPECT_EQ(m_control->display_text(), "(600)2#");
+    EXPECT_EQ(last_ten(), ";;;;;;;;;;");
+}
+
+TEST_F(phone_keys, dialling_stops_at_twenty_digits) {
+    m_control->DialNumber("123456789012345678901234");
+    EXPECT_EQ(m_control->display_text(), "12345678901234567890");
+    EXPECT_EQ(engine().count("GenericCommand 1 0"), 20u);
+}
+
+TEST_F(phone_keys, enter_places_the_call_and_redial_browses_it_back) {
+    m_control->DialNumber("601");
+    m_control->OnKeyDown(kestrel::VK_RETURN);
+    m_control->OnKeyUp(kestrel::VK_RETURN);
+    EXPECT_EQ(engine().count("Call 601"), 1u);
+    EXPECT_EQ(last_ten(), "601;;;;;;;;;;");
+    m_control->OnKeyDown(kestrel::VK_DOWN);
+    EXPECT_EQ(m_control->display_text(), "601");
+    m_control->OnKeyDown(kestrel::VK_UP);
+    EXPECT_EQ(m_control->display_text(), "");
+}
+
+TEST_F(phone_keys, shift_types_shifted_characters_and_releases_its_keys) {
+    m_control->OnKeyDown(kestrel::VK_SHIFT);
+    m_control->OnKeyDown('3');
+    m_control->OnKeyDown('9');
+    EXPECT_EQ(m_control->display_text(), "#(");
+    EXPECT_TRUE(m_control->held_keys()[12]);
+    EXPECT_TRUE(m_control->held_keys()[20]);
+    m_control->OnKeyUp(kestrel::VK_SHIFT);
+    EXPECT_FALSE(m_control->held_keys()[12]);
+    EXPECT_FALSE(m_control->held_keys()[20]);
+    // Without Shift the same key is a digit again.
+    m_control->OnKeyDown('3');
+    EXPECT_EQ(m_control->display_text(), "#(3");
+}
+
+TEST_F(phone_keys, auto_repeat_presses_again_and_drops_its_releases) {
+    send_key(QEvent::KeyPress, Qt::Key_5, "5");
+    send_key(QEvent::KeyRelease, Qt::Key_5, "5", true);
+    send_key(QEvent::KeyPress, Qt::Key_5, "5", true);
+    EXPECT_EQ(m_control->display_text(), "55");
+    EXPECT_TRUE(m_control->held_keys()[5]);
+    send_key(QEvent::KeyRelease, Qt::Key_5, "5");
+    EXPECT_FALSE(m_control->held_keys()[5]);
+    send_key(QEvent::KeyPress, Qt::Key_Backspace, "");
+    EXPECT_EQ(m_control->display_text(), "5");
+}
+
+TEST_F(phone_keys, execute_command_runs_the_generic_commands) {
+    EXPECT_EQ(execute("onchar", "#"), "OK");
+    EXPECT_EQ(execute("OnKeyDown", "65", "TRUE"), "OK");  // 'A' on the keypad's 2
+    EXPECT_EQ(m_control->display_text(), "#2");
+    EXPECT_EQ(execute("BEEP"), "OK");
+    EXPECT_EQ(engine().count("GenericCommand 2 0"), 1u);
+    EXPECT_EQ(execute("x", "1", "2"), "Failure, command 'x' unknown");
+    EXPECT_EQ(m_control->custom_message(), "Cmd(x,1,2)");
+    EXPECT_EQ(execute("CallNumber", "600"), "OK");
+    EXPECT_EQ(engine().count("Call 600"), 1u);
+    EXPECT_EQ(execute("hangup"), "OK");
+    EXPECT_EQ(engine().count("Hangup"), 1u);
+}
+
+TEST(phone_commands, beep_without_an_engine_fails) {
+    kestrel::control_environment environment;
+    environment.create_engine = [](const char*, ITarnwickVXL** engine) {
+        *engine = nullptr;
+        return KESTREL_E_CLASS_NOT_REGISTERED;
+    };
+    environment.log_file = process_temp_home() + "/VXLAX-beep.log";
+    environment.echo_delay = 0;
+    auto* control = new active_x_phone(std::move(environment), std::make_unique<one_adapter>());
+    char* result = nullptr;
+    control->ExecuteCommand("beep", "", "", &result);
+    EXPECT_STREQ(result, "Failure, no Vocoder");
+    std::free(result);
+    control->Release();
+}
+
+}  // namespace
+}  // namespace voxline::test

@@ -1,0 +1,193 @@
+// Every engine event and status, raised from the engine's own thread: what the
+// sink answers at once and what the control shows once the GUI thread ran.
+#include <gtest/gtest.h>
+
+#include <QDialog>
+
+#include "control/state/state_fixture.h"
+#include "state/audio_in_use_dialog.h"
+
+namespace voxline::test {
+
+namespace {
+
+using namespace kestrel;
+using event = std::function<int32_t(IVXLCallback*)>;
+using check = std::function<void(test_control&)>;
+
+enum start_state { logging_on, idle, dialing, answering, connected };
+
+void bring_to(test_control& c, start_state start) {
+    if (start == logging_on) return c.start();
+    c.log_on();
+    if (start == dialing || start == connected) {
+        c.type("600");
+        c.PlaceCall();
+    }
+    if (start == connected) c.engine().raise([](IVXLCallback* s) { return s->Answered(); });
+    if (start == answering) {
+        c.engine().raise([](IVXLCallback* s) { return s->Ringing("5550100"); });
+        test_control::deliver();
+        c.AnswerRingingCall();
+    }
+    test_control::deliver();
+}
+
+event tone(int32_t t) {
+    return [t](IVXLCallback* s) { return s->PlayTone(t); };
+}
+event gone(int32_t r) {
+    return [r](IVXLCallback* s) { return s->Disconnected(r); };
+}
+event status(int32_t v, int32_t p = 0) {
+    return [=](IVXLCallback* s) { return s->Status(v, p); };
+}
+event generic(int32_t v, int32_t p) {
+    return [=](IVXLCallback* s) { return s->GenericEvent(v, p, 0, "", "", nullptr, nullptr); };
+}
+event ringing(const char* n) {
+    return [n](IVXLCallback* s) { return s->Ringing(n); };
+}
+const event logged_on = [](IVXLCallback* s) { return s->ConnectedToCallAgent(); };
+const event refused = [](IVXLCallback* s) { return s->CallAgentRejectedConnection(); };
+const event rollover = [](IVXLCallback* s) { return s->CallAgentRollover("10.0.0.2"); };
+const event answered = [](IVXLCallback* s) { return s->Answered(); };
+const event engine_line = [](IVXLCallback* s) { return s->MessagePrint(1, 0, "", "line 42"); };
+
+check reconnect(int ms) {
+    return [ms](test_control& c) { EXPECT_EQ(c.timers().delay(RECONNECT_TIMER), ms); };
+}
+check last_shown(int state, const char* number, const char* name) {
+    return
+        [=](test_control& c) { EXPECT_EQ(c.states.back(), std::make_tuple(state, number, name)); };
+}
+check custom(const char* text) {
+    return [text](test_control& c) { EXPECT_EQ(c.custom_message(), text); };
+}
+check scripts(std::vector<std::string> expected) {
+    return [expected](test_control& c) { EXPECT_EQ(c.scripts, expected); };
+}
+check echo(int ms) {
+    return [ms](test_control& c) { EXPECT_EQ(c.echo_delay(), ms); };
+}
+check ldap(int state) {
+    return [state](test_control& c) { EXPECT_EQ(c.ldap_state(), state); };
+}
+const check none = [](test_control&) {};
+
+struct event_row {
+    const char* name;
+    start_state start;
+    std::vector<event> events;
+    int32_t answer;  // of the last event
+    int call_state;
+    int call_manager_state;
+    int error;
+    const char* status;
+    check also;
+};
+
+// clang-format off
+const event_row rows[] = {
+    {"log-on completes", logging_on, {logged_on}, 0, 2, 3, -1, "Idle", ldap(0)},
+    {"log-on while connected", connected, {logged_on}, 0, 4, 3, -1, "Connected", none},
+    {"refused, session ends", logging_on, {refused, gone(3)}, 0, 0, 1, -1,
+        "Server refused connection", reconnect(5000)},
+    {"rollover", logging_on, {refused, gone(3), rollover}, 0, 0, 1, -1, "No server connection",
+        [](test_control& c) { EXPECT_EQ(c.current_call_manager(), "10.0.0.2"); }},
+    {"busy tone", dialing, {tone(VXL_TONE_BUSY)}, 1, 7, 3, -1, "Number busy",
+        last_shown(7, "600", "")},
+    {"reorder tone", dialing, {tone(VXL_TONE_REORDER)}, 1, 8, 3, -1, "Invalid number", none},
+    {"low balance tone", idle, {tone(VXL_TONE_LOW_BALANCE_WARNING_TONE)}, 0, 2, 3, 14,
+        "Account Balance Low!", none},
+    {"ring-back tone", dialing, {tone(VXL_TONE_ALERTING)}, 1, 3, 3, -1, "Dialing...", none},
+    {"ringing", idle, {ringing("555-0100")}, 0, 6, 3, -1, "Incoming Call",
+        custom("Call from 5550100")},
+    {"ringing, no number", idle, {ringing("")}, 0, 6, 3, -1, nullptr,
+        custom("Call from unknown caller")},
+    {"answered", dialing, {answered}, 0, 4, 3, -1, "Connected", last_shown(4, "600", "")},
+    {"call ends", connected, {gone(0)}, 0, 2, 3, -1, "Idle", last_shown(2, "", "")},
+    {"link down", idle, {gone(1)}, 0, 0, 1, -1, "No server connection", reconnect(5000)},
+    {"call agent gone", connected, {gone(3)}, 0, 0, 1, -1, nullptr, reconnect(5000)},
+    {"reason 2", connected, {gone(2)}, 0, 4, 3, -1, nullptr, reconnect(-1)},
+    {"engine line", idle, {engine_line}, 0, 2, 3, -1, nullptr, [](test_control& c) {
+        EXPECT_NE(read_file(c.log().file()).find("line 42"), std::string::npos); }},
+    {"mic level", idle, {generic(VXL_EVENT_MIC_LEVEL, 40)}, 0, 2, 3, -1, nullptr, echo(-1)},
+    {"echo delay", idle, {generic(VXL_EVENT_ECHO_DELAY, 120)}, 0, 2, 3, -1, nullptr, echo(120)},
+    {"behind NAT", idle, {generic(VXL_EVENT_BEHIND_NAT, 0)}, 0, 2, 3, -1, nullptr, none},
+    {"status 1", idle, {status(1)}, 0, 2, 3, -1, "Idle", ldap(1)},
+    {"status 2", idle, {status(2)}, 0, 2, 3, -1, "No LDAP connection", ldap(2)},
+    {"status 3", idle, {status(3)}, 0, 0, 1, 16, "Account in use", reconnect(5000)},
+    {"status 4", idle, {status(4)}, 0, 2, 3, -1, "Account in use", ldap(4)},
+    {"status 5", idle, {status(5)}, 0, 2, 3, 18, "Invalid Billing Info", none},
+    {"status 6, dialing", dialing, {status(6, VXL_E_SOUND_NO_DEVICE)}, 0, 2, 3, 5,
+        "Audio unavailable", scripts({"InitialChatSession()"})},
+    {"status 6, answering", answering, {status(6, VXL_E_SOUND_INPUT_IN_USE)}, 0, 6, 3, 8,
+        "Record device in use", [](test_control& c) {
+            EXPECT_EQ(c.dialogs.at(0), "Audio device in use|The audio|OK"); }},
+    {"status 7", idle, {status(7)}, 0, 2, 3, 21, "No UDP Port available",
+        scripts({"InitialChatSession()"})},
+    {"status 8", idle, {status(8)}, 0, 2, 3, 22, "No Proxy Connection", none},
+    {"status 9", idle, {status(9)}, 0, 2, 3, -1, "Idle", none},
+};
+// clang-format on
+
+}  // namespace
+
+TEST(engine_events, each_event_and_status_row) {
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        test_control c;
+        bring_to(c, row.start);
+        int32_t answer = -2;
+        for (const auto& e : row.events) {
+            answer = c.engine().raise(e);
+            test_control::deliver();
+        }
+        EXPECT_EQ(answer, row.answer);
+        EXPECT_EQ(c.call_state(), row.call_state);
+        EXPECT_EQ(c.call_manager_state(), row.call_manager_state);
+        EXPECT_EQ(c.error(), row.error);
+        if (row.status) {
+            EXPECT_EQ(c.GetStatusMessage(), row.status);
+        }
+        row.also(c);
+    }
+}
+
+TEST(engine_events, outside_browser_mode_the_engine_plays_the_low_balance_tone) {
+    test_control c;
+    c.start("Voxline");
+    EXPECT_EQ(c.engine().raise(tone(VXL_TONE_LOW_BALANCE_WARNING_TONE)), 1);
+    test_control::deliver();
+    EXPECT_EQ(c.error(), 14);
+}
+
+TEST(engine_events, a_detached_sink_answers_alone_and_its_queued_events_are_dropped) {
+    test_control c;
+    c.log_on();
+    IVXLCallback* old_sink = c.engine().sink();
+    c.engine().raise(gone(VXL_DISCONNECT_LINK_DOWN));  // queued, not yet run
+    c.ConfigureCallManager();                          // a fresh sink
+    auto shown = c.states.size();
+    EXPECT_EQ(old_sink->PlayTone(VXL_TONE_BUSY), 1);
+    EXPECT_EQ(old_sink->PlayTone(VXL_TONE_LOW_BALANCE_WARNING_TONE), 1);
+    EXPECT_EQ(generic(VXL_EVENT_ECHO_DELAY, 9)(old_sink), 1);
+    EXPECT_EQ(old_sink->ConnectedToCallAgent(), 0);
+    EXPECT_EQ(old_sink->Status(3, 0), 0);
+    test_control::deliver();
+    EXPECT_EQ(c.states.size(), shown);
+    EXPECT_EQ(c.call_manager_state(), CMSTATE_LOGGING_ON);
+    EXPECT_EQ(c.timers().delay(RECONNECT_TIMER), -1);
+    EXPECT_EQ(c.echo_delay(), -1);
+    old_sink->Release();
+}
+
+TEST(engine_events, the_audio_device_dialog_opens_without_waiting) {
+    QDialog* dialog = open_audio_in_use_dialog(nullptr, "Audio device in use", "busy", "OK");
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(dialog->windowTitle(), "Audio device in use");
+    dialog->close();  // deletes itself
+}
+
+}  // namespace voxline::test

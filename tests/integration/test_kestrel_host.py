@@ -1,0 +1,185 @@
+"""The phone control in kestrel-host against the lab, end to end: log-on,
+calls to the echo, busy and invalid lines, an incoming call answered with
+Enter, and a refused registration retried."""
+
+import json
+import os
+import queue
+import re
+import shutil
+import subprocess
+import tempfile
+import threading
+import time
+import unittest
+
+from harness import ROOT, EndToEndTest
+
+
+def host_program():
+    program = os.environ.get("KESTREL_HOST") or os.path.join(
+        os.environ.get("BUILD_DIR", os.path.join(ROOT, "build")), "bin", "kestrel-host")
+    if not os.path.exists(program):
+        raise unittest.SkipTest("kestrel-host not built (set KESTREL_HOST or BUILD_DIR)")
+    return program
+
+
+class Host:
+    """One kestrel-host process holding the control, logged on to a lab."""
+
+    def __init__(self, address, lab_address, extension="2001"):
+        self.address = address
+        self.home = tempfile.mkdtemp(prefix="kestrel-home-")
+        env = dict(os.environ, VOXLINE_HOME=self.home, KESTREL_LOCAL_IP=address,
+                   QT_QPA_PLATFORM="offscreen", KESTREL_MIXER="none")
+        env.setdefault("VOXLINE_AUDIO", "virtual:mic=silence,speaker=discard")
+        sets = {"ParametersToExpect": "0", "CallManager": lab_address, "Port": "2727",
+                "MGCPPort": "2427", "SampleSize": "2", "IPPhoneNumber": extension}
+        command = [host_program(), "--no-console"]
+        for name, value in sets.items():
+            command += ["--set", "%s=%s" % (name, value)]
+        self._stderr = open(os.path.join(self.home, "stderr.txt"), "w")
+        self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=self._stderr, text=True, env=env)
+        self.lines = []
+        self._seen = 0  # states already waited for
+        self._queue = queue.Queue()
+        threading.Thread(target=self._read, daemon=True).start()
+
+    def _read(self):
+        for line in self.process.stdout:
+            self._queue.put(line.rstrip("\n"))
+        self._queue.put(None)
+
+    def _next(self, deadline):
+        try:
+            line = self._queue.get(timeout=max(0.0, deadline - time.monotonic()))
+        except queue.Empty:
+            return None
+        if line is not None:
+            self.lines.append(line)
+        return line
+
+    def states(self):
+        found = []
+        for line in self.lines:
+            match = re.fullmatch(r"event ChangeQuillonState (\[.*\])", line)
+            if match:
+                found.append(json.loads(match.group(1))[0])
+        return found
+
+    def wait_state(self, state, timeout=10.0):
+        """Waits until the control shows state after the one last waited
+        for; True when it did."""
+        deadline = time.monotonic() + timeout
+        while True:
+            shown = self.states()
+            if state in shown[self._seen:]:
+                self._seen += shown[self._seen:].index(state) + 1
+                return True
+            if self._next(deadline) is None:
+                return False
+
+    def command(self, line, timeout=10.0):
+        """Sends a command; its ok/error answer line."""
+        self.process.stdin.write(line + "\n")
+        self.process.stdin.flush()
+        deadline = time.monotonic() + timeout
+        while True:
+            answer = self._next(deadline)
+            if answer is None or answer.startswith(("ok", "error")):
+                return answer
+
+    def state(self):
+        answer = self.command("state")
+        return json.loads(answer[3:]) if answer and answer.startswith("ok ") else {}
+
+    def stop(self):
+        if self.process.poll() is None:
+            try:
+                self.process.stdin.close()
+                self.process.wait(timeout=15)
+            except (OSError, subprocess.TimeoutExpired):
+                self.process.kill()
+                self.process.wait(timeout=5)
+        for stream in (self.process.stdin, self.process.stdout, self._stderr):
+            try:
+                stream.close()
+            except (OSError, ValueError):
+                pass
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def describe(self):
+        return "kestrel-host %s output:\n%s" % (self.address, "\n".join(self.lines[-60:]))
+
+
+class KestrelHostTest(EndToEndTest):
+    block = 89
+
+    def start_host(self, extension="2001"):
+        host = Host(self.network.phone_address(), self.network.lab_address(0), extension)
+        self.addCleanup(host.stop)
+        return host
+
+    def expect_state(self, host, state, timeout=10.0):
+        if not host.wait_state(state, timeout):
+            self.fail("state %d not shown within %.0f s; states %s\n%s"
+                      % (state, timeout, host.states(), host.describe()))
+
+    def test_log_on_and_calls_to_the_echo_busy_and_invalid_lines(self):
+        self.start_lab()
+        host = self.start_host()
+        self.expect_state(host, 1)
+        self.expect_state(host, 2)
+        self.assertEqual(host.states()[:2], [1, 2])
+
+        host.command("call 600")
+        for state in (3, 4):
+            self.expect_state(host, state)
+        self.assertEqual(host.state()["callState"], 4)
+        host.command("hangup")
+        self.expect_state(host, 5)
+        self.expect_state(host, 2)
+
+        for number, state in (("601", 7), ("5550000", 8)):
+            with self.subTest(number=number):
+                host.command("call %s" % number)
+                self.expect_state(host, state)
+                host.command("hangup")
+                self.expect_state(host, 2)
+        self.assertEqual(host.command("lastten"), 'ok "600;601;5550000;;;;;;;;"')
+
+        # End of input logs off gracefully and ends the host with 0.
+        host.process.stdin.close()
+        self.assertEqual(host.process.wait(timeout=15), 0, host.describe())
+
+    def test_incoming_call_answered_with_enter(self):
+        lab = self.start_lab()
+        host = self.start_host("2002")
+        self.expect_state(host, 2)
+        lab.wait_for(lambda: (self.endpoint_state(lab, host) or {}).get("extension"))
+        caller = self.start_phone(["--caller-id-number", "5551234"], interactive=True)
+        self.expect(caller, "event ConnectedToCallAgent")
+        caller.send("call 2002")
+        self.expect_state(host, 6)
+        self.assertEqual(host.command("key down Return"), "ok null")
+        host.command("key up Return")
+        self.expect_state(host, 9)
+        self.expect_state(host, 4)
+        self.expect(caller, "event Answered")
+
+    def test_refused_registration_shows_entry_20_and_retries_after_5_s(self):
+        self.start_lab(extra=["--rsip-code", "403"])
+        host = self.start_host()
+        self.expect_state(host, 1)
+        self.expect_state(host, 0)
+        refused_at = time.monotonic()
+        self.assertEqual(host.state().get("status"), "Server refused connection",
+                         host.describe())
+        # Logging on again comes 5 s after the refusal.
+        self.expect_state(host, 1, timeout=10)
+        self.assertGreaterEqual(time.monotonic() - refused_at, 4.0, host.describe())
+
+
+if __name__ == "__main__":
+    unittest.main()
