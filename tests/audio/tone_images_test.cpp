@@ -15,7 +15,7 @@ namespace {
 
 std::vector<int16_t> samples(const std::vector<uint8_t>& image, size_t from, size_t count) {
     std::vector<int16_t> out(count);
-    std::memcpy(out.data(), image.data() + 58 + 2 * from, 2 * count);
+    if (count > 0) std::memcpy(out.data(), image.data() + 58 + 2 * from, 2 * count);
     return out;
 }
 
@@ -100,7 +100,8 @@ TEST(ToneImages, EachImageHasItsHeaderCadenceFrequenciesAndLevels) {
 
 TEST(ToneImages, RingingIsSeventeenPairsOfPiecesThenTwoSecondsOfSilence) {
     // 35 ms of 2090 + 3140 Hz, 35 ms of 2780 Hz.
-    const std::vector<uint8_t>& ring = tone_images().tone(TONE_RINGING);
+    const tone_images images;
+    const std::vector<uint8_t>& ring = images.tone(TONE_RINGING);
     ASSERT_EQ(ring.size(), 51098u);
     const std::vector<int16_t> a = samples(ring, 0, 280), b = samples(ring, 280, 280);
     EXPECT_NEAR(db(amplitude(a, 2090), 0.075), 0, 1);
