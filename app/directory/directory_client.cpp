@@ -146,26 +146,20 @@ void DirectoryClient::on_closed() {
 }
 
 void DirectoryClient::on_error() {
-    switch (m_phase) {
-        case phase::idle:
-            return;
-        case phase::connecting:
-            finish(DIRECTORY_NOT_WRITABLE, CONNECT_ERROR);
-            return;
-        case phase::sending:
-            finish(DIRECTORY_SEND_FAILED, SEND_ERROR);
-            return;
-        case phase::receiving:
-            if (m_socket->error() == QAbstractSocket::RemoteHostClosedError) {
-                on_closed();
-                return;
-            }
-            finish(DIRECTORY_NOTHING_RECEIVED, RECEIVE_ERROR);
-            return;
+    if (m_phase == phase::receiving &&
+        m_socket->error() == QAbstractSocket::RemoteHostClosedError) {
+        on_closed();
+        return;
     }
+    fail_current_phase();
 }
 
+// A half answer is no answer: its list may be cut anywhere.
 void DirectoryClient::on_deadline() {
+    fail_current_phase();
+}
+
+void DirectoryClient::fail_current_phase() {
     switch (m_phase) {
         case phase::idle:
             return;
@@ -176,7 +170,6 @@ void DirectoryClient::on_deadline() {
             finish(DIRECTORY_SEND_FAILED, SEND_ERROR);
             return;
         case phase::receiving:
-            // A half answer is no answer: its list may be cut anywhere.
             finish(DIRECTORY_NOTHING_RECEIVED, RECEIVE_ERROR);
             return;
     }

@@ -68,6 +68,7 @@ class DirectoryClient : public QObject {
     void on_closed();
     void on_error();
     void on_deadline();
+    void fail_current_phase();
     void finish(int result, const char* error = nullptr);
     void finish_with_answer();
     void drop_socket();

@@ -102,7 +102,6 @@ class CVXLControl {
     int32_t vocoder() const { return m_eVocoder; }
     int32_t echo_delay() const { return m_nEchoDelay; }
     bool browser_mode() const { return m_bBrowserMode; }
-    bool call_agent_rejected() const { return m_bCallAgentRejected; }
     bool waiting_to_connect() const { return m_bWaitingToConnect; }
     bool initial_setup_complete() const { return m_bInitialSetupComplete; }
     bool has_engine() const { return m_pVXL != nullptr; }

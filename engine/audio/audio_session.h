@@ -56,7 +56,6 @@ class audio_session {
     // --- RTP thread ---
     // 0, or a sound-device result code when the input cannot be opened.
     int32_t build_pipelines();
-    bool pipelines_built() const { return m_capture != nullptr; }
     // Hands every input buffer to the device and starts it: 0, or the
     // device's result code (the caller reports it).
     int32_t start_capture();
@@ -67,7 +66,6 @@ class audio_session {
     void tick(tick_hooks& hooks);
     // One decoded packet (pcm_bytes_per_packet bytes) for the speaker.
     void push_decoded(const uint8_t* pcm);
-    uint8_t* receive_staging() { return m_receive_staging.get(); }
     void close_pipelines();
     void write_output(const uint8_t* data, uint32_t length, bool direct);
 

@@ -122,7 +122,6 @@ class rtp_streamer_t {
     void message_loop();
     int enable_on_thread();
     void close_on_thread();
-    void end_thread();
 
     // --- configuration ---
     std::string m_engine_directory;

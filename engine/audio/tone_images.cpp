@@ -122,15 +122,8 @@ std::vector<uint8_t> ringing_image() {
     return image;  // the pause is the zeros the image starts with
 }
 
-}  // namespace
-
-int digit_index(char c) {
-    if (c >= 'a' && c <= 'd') c = static_cast<char>(c - 'a' + 'A');
-    for (int i = 0; i < DIGIT_TONE_COUNT; ++i)
-        if (k_digit_rows[i].digit == c) return i;
-    return -1;
-}
-
+// One tone (f1 at a1, f2 at a2; a frequency of 0 adds nothing) for `on_ms`,
+// then `off_ms` of silence.
 std::vector<uint8_t> synthesise_tone_image(uint32_t on_ms, uint32_t off_ms, double f1, double f2,
                                            double a1, double a2) {
     // The header's count decides the image; the tone never runs past it,
@@ -140,6 +133,15 @@ std::vector<uint8_t> synthesise_tone_image(uint32_t on_ms, uint32_t off_ms, doub
     synthesise(image.data() + WAV_IMAGE_HEADER_BYTES, std::min(total, sample_count(on_ms)), f1, f2,
                a1, a2);
     return image;
+}
+
+}  // namespace
+
+int digit_index(char c) {
+    if (c >= 'a' && c <= 'd') c = static_cast<char>(c - 'a' + 'A');
+    for (int i = 0; i < DIGIT_TONE_COUNT; ++i)
+        if (k_digit_rows[i].digit == c) return i;
+    return -1;
 }
 
 tone_images::tone_images() {

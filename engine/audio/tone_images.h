@@ -28,11 +28,6 @@ enum call_progress_tone : int {
 // "@" the beep), or -1 for anything else. The digit queue holds "0" + index.
 int digit_index(char c);
 
-// One tone (f1 at a1, f2 at a2; a frequency of 0 adds nothing) for `on_ms`,
-// then `off_ms` of silence.
-std::vector<uint8_t> synthesise_tone_image(uint32_t on_ms, uint32_t off_ms, double f1, double f2,
-                                           double a1, double a2);
-
 class tone_images {
   public:
     tone_images();
