@@ -103,23 +103,21 @@ TEST_F(DirectoryClientTest, AnswerInTwoPiecesIsReadWholeWhileTheEventLoopRuns) {
 TEST_F(DirectoryClientTest, ResultsOfBadAnswers) {
     struct row {
         std::vector<scripted_server::piece> pieces;
-        bool close_after;
         int result;
         std::string error;
     };
     const std::string none = "no error information available.";
     const std::string receive = "recvfrom in nread_socket_block";
     const row rows[] = {
-        {{{0, "99|wrong|0|[]"}}, true, 99, none},
-        {{{0, "\xff\xfe garbage without fields\r\n"}}, true, -3, none},
-        {{{0, "0|x|0|[]"}}, true, -3, none},
-        {{{0, "9|unended|1|[a"}}, true, 1, none},  // the close ends it
-        {{}, true, -2, receive},                   // closed without a word
+        {{{0, "99|wrong|0|[]"}}, 99, none},
+        {{{0, "\xff\xfe garbage without fields\r\n"}}, -3, none},
+        {{{0, "0|x|0|[]"}}, -3, none},
+        {{{0, "9|unended|1|[a"}}, 1, none},  // the close ends it
+        {{}, -2, receive},                   // closed without a word
     };
     for (const row& r : rows) {
         scripted_server s;
         s.pieces = r.pieces;
-        s.close_after = r.close_after;
         DirectoryClient c;
         ASSERT_TRUE(c.open("127.0.0.1", s.port()));
         EXPECT_EQ(c.exchange(9, "2191001:undefined", 2), r.result);

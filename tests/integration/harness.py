@@ -19,15 +19,31 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, HERE)
 
+import audio_check  # noqa: E402
 from lab_process import Lab  # noqa: E402
 
 
-def phone_program():
-    program = os.environ.get("VOXLINE_CALL") or os.path.join(
-        os.environ.get("BUILD_DIR", os.path.join(ROOT, "build")), "bin", "voxline-call")
+def built_program(name, variable):
+    """The program from $variable, else from the build tree; skips the test when absent."""
+    program = os.environ.get(variable) or os.path.join(
+        os.environ.get("BUILD_DIR", os.path.join(ROOT, "build")), "bin", name)
     if not os.path.exists(program):
-        raise unittest.SkipTest("voxline-call not built (set VOXLINE_CALL or BUILD_DIR)")
+        raise unittest.SkipTest("%s not built (set %s or BUILD_DIR)" % (name, variable))
     return program
+
+
+def phone_program():
+    return built_program("voxline-call", "VOXLINE_CALL")
+
+
+def release(process, log, home):
+    """Closes what a stopped process leaves open and removes its home."""
+    for stream in (process.stdin, process.stdout, log):
+        try:
+            stream.close()
+        except (OSError, ValueError):
+            pass
+    shutil.rmtree(home, ignore_errors=True)
 
 
 class Network:
@@ -125,12 +141,12 @@ class Phone:
             if self.wait_exit(15) is None:
                 self.process.kill()
                 self.process.wait(timeout=5)
-        for stream in (self.process.stdin, self.process.stdout, self._stderr):
-            try:
-                stream.close()
-            except (OSError, ValueError):
-                pass
-        shutil.rmtree(self.home, ignore_errors=True)
+        release(self.process, self._stderr, self.home)
+
+    def log(self):
+        """The engine's own log: forwarded lines may be dropped when many come at once."""
+        with open(os.path.join(self.home, "vxl.log"), encoding="latin-1") as handle:
+            return handle.read()
 
     def describe(self):
         def tail(name, count):
@@ -184,3 +200,22 @@ class EndToEndTest(unittest.TestCase):
     def endpoint_state(self, lab, phone):
         answer = lab.command("state %s" % phone.address)
         return answer.get("endpoint")
+
+
+@unittest.skipUnless(shutil.which("espeak-ng"), "espeak-ng is not installed")
+class SpokenAudioTest(EndToEndTest):
+    """Base class for tests that play speech: one folder of WAV files per class."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.mkdtemp(prefix="voxline-audio-")
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.folder, ignore_errors=True)
+
+    @classmethod
+    def wav(cls, name, samples):
+        path = os.path.join(cls.folder, name + ".wav")
+        audio_check.write_wav(path, samples)
+        return path

@@ -2,7 +2,6 @@
 card whose speaker comes back into its microphone measures the path with the
 ping and reports it once; a fixed delay sends no ping."""
 
-import os
 import re
 
 from harness import EndToEndTest
@@ -24,11 +23,6 @@ class EchoDelayTest(EndToEndTest):
         self.assertEqual(phone.wait_exit(), 0, phone.describe())
         return phone
 
-    def log_text(self, phone):
-        # The engine's own log: forwarded lines may be dropped when many come at once.
-        with open(os.path.join(phone.home, "vxl.log"), encoding="latin-1") as log:
-            return log.read()
-
     def reported_delays(self, phone):
         return [int(m.group(1)) for m in
                 (re.fullmatch(r"event GenericEvent 2 (-?\d+) 0", e) for e in phone.events()) if m]
@@ -45,7 +39,7 @@ class EchoDelayTest(EndToEndTest):
                 self.assertGreaterEqual(delays[0], path_ms - 20, phone.describe())
                 self.assertLessEqual(delays[0], path_ms + 80, phone.describe())
                 self.assertIn("]Echo canceller using delay of %d ms\n" % delays[0],
-                              self.log_text(phone))
+                              phone.log())
                 readings[(path_ms, flags)] = delays[0]
         apart = readings[(250, MUTE_FLAGS)] - readings[(130, MUTE_FLAGS)]
         self.assertLessEqual(abs(apart - 120), 30, readings)
@@ -53,7 +47,7 @@ class EchoDelayTest(EndToEndTest):
     def test_a_fixed_delay_sends_no_ping(self):
         self.start_lab()
         phone = self.call(130, extra=["--echo-delay", "200"])
-        log = self.log_text(phone)
+        log = phone.log()
         self.assertIn("]Using 200 ms echo canceller latency.\n", log)
         self.assertNotIn("Initiating echo canceller", log)
         self.assertEqual(self.reported_delays(phone), [])

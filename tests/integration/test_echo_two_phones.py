@@ -5,12 +5,10 @@ speech must still get through."""
 
 import math
 import os
-import shutil
-import tempfile
 import unittest
 
 import audio_check
-from harness import EndToEndTest
+from harness import SpokenAudioTest
 
 CALLER_SENTENCE = "The quick brown fox jumps over the lazy dog."
 CALLEE_SENTENCE = "Seven silver spoons lay on the wooden table."
@@ -35,13 +33,12 @@ def speech_rms(samples):
     return math.sqrt(sum(f * f for f in frames) / len(frames))
 
 
-@unittest.skipUnless(shutil.which("espeak-ng"), "espeak-ng is not installed")
-class EchoTwoPhonesTest(EndToEndTest):
+class EchoTwoPhonesTest(SpokenAudioTest):
     block = 78
 
     @classmethod
     def setUpClass(cls):
-        cls.folder = tempfile.mkdtemp(prefix="voxline-echo2-")
+        super().setUpClass()
         lead = audio_check.silence(LEAD_S)
         caller = audio_check.spoken(CALLER_SENTENCE)
         callee = audio_check.spoken(CALLEE_SENTENCE)
@@ -52,16 +49,6 @@ class EchoTwoPhonesTest(EndToEndTest):
         cls.caller_mic = cls.wav("caller-mic", lead + cls.caller_speech)
         cls.callee_mic = cls.wav("callee-mic", lead + cls.callee_speech)
         cls.talk_s = LEAD_S + max(len(caller), len(callee)) / audio_check.RATE + 1.5
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.folder, ignore_errors=True)
-
-    @classmethod
-    def wav(cls, name, samples):
-        path = os.path.join(cls.folder, name + ".wav")
-        audio_check.write_wav(path, samples)
-        return path
 
     def heard_by_caller(self, name, callee_flags, callee_mic="silence", echo_db=None):
         """One call; returns what the caller's speaker played."""

@@ -6,22 +6,13 @@ import json
 import os
 import queue
 import re
-import shutil
 import subprocess
 import tempfile
 import threading
 import time
 import unittest
 
-from harness import ROOT, EndToEndTest
-
-
-def host_program():
-    program = os.environ.get("KESTREL_HOST") or os.path.join(
-        os.environ.get("BUILD_DIR", os.path.join(ROOT, "build")), "bin", "kestrel-host")
-    if not os.path.exists(program):
-        raise unittest.SkipTest("kestrel-host not built (set KESTREL_HOST or BUILD_DIR)")
-    return program
+from harness import EndToEndTest, built_program, release
 
 
 class Host:
@@ -35,7 +26,7 @@ class Host:
         env.setdefault("VOXLINE_AUDIO", "virtual:mic=silence,speaker=discard")
         sets = {"ParametersToExpect": "0", "CallManager": lab_address, "Port": "2727",
                 "MGCPPort": "2427", "SampleSize": "2", "IPPhoneNumber": extension}
-        command = [host_program(), "--no-console"]
+        command = [built_program("kestrel-host", "KESTREL_HOST"), "--no-console"]
         for name, value in sets.items():
             command += ["--set", "%s=%s" % (name, value)]
         self._stderr = open(os.path.join(self.home, "stderr.txt"), "w")
@@ -102,12 +93,7 @@ class Host:
             except (OSError, subprocess.TimeoutExpired):
                 self.process.kill()
                 self.process.wait(timeout=5)
-        for stream in (self.process.stdin, self.process.stdout, self._stderr):
-            try:
-                stream.close()
-            except (OSError, ValueError):
-                pass
-        shutil.rmtree(self.home, ignore_errors=True)
+        release(self.process, self._stderr, self.home)
 
     def describe(self):
         return "kestrel-host %s output:\n%s" % (self.address, "\n".join(self.lines[-60:]))

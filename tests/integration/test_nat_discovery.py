@@ -12,10 +12,6 @@ from harness import EndToEndTest
 class NatDiscoveryTest(EndToEndTest):
     block = 71
 
-    def log_of(self, phone):
-        with open(os.path.join(phone.home, "vxl.log"), encoding="latin-1") as handle:
-            return handle.read()
-
     def requests_from(self, lab, phone):
         return [r for r in lab.command("nat report")["requests"]
                 if r["from"] == "%s:3400" % phone.address]
@@ -28,7 +24,7 @@ class NatDiscoveryTest(EndToEndTest):
         lab.command("silent off")
         self.expect(phone, "event GenericEvent 3 0 0", timeout=20)
         self.expect(phone, "event ConnectedToCallAgent")
-        self.assertIn("Overriding NAT test.  Pretending we are behind a NAT.", self.log_of(phone))
+        self.assertIn("Overriding NAT test.  Pretending we are behind a NAT.", phone.log())
         self.assertEqual(lab.command("nat report")["requests"], [])
 
     def test_service_decides_behind_or_not(self):
@@ -48,7 +44,7 @@ class NatDiscoveryTest(EndToEndTest):
                                     events.index("event ConnectedToCallAgent"))
                 else:
                     self.assertNotIn("event GenericEvent 3 0 0", events)
-                self.assertIn(line.replace("%s", phone.address), self.log_of(phone))
+                self.assertIn(line.replace("%s", phone.address), phone.log())
                 requests = self.requests_from(lab, phone)
                 self.assertEqual([(r["data"], r["answered"]) for r in requests],
                                  [("GetNAT\0", True)])
@@ -62,7 +58,7 @@ class NatDiscoveryTest(EndToEndTest):
         self.assertTrue(lab.wait_for(lambda: self.endpoint_state(lab, phone)["registered"]))
         self.assertNotIn("event GenericEvent 3 0 0", phone.events())
         self.assertIn("Did not receive any valid NAT responses.  Assuming we are not behind a "
-                      "NAT.", self.log_of(phone))
+                      "NAT.", phone.log())
         requests = self.requests_from(lab, phone)
         self.assertEqual(len(requests), 8)
         self.assertFalse(any(r["answered"] for r in requests))
@@ -81,7 +77,7 @@ class NatDiscoveryTest(EndToEndTest):
         self.assertIn("c=IN IP4 192.0.2.10\r\n", answer, phone.describe())
         self.assertRegex(answer, r"m=audio 40000 ")
         self.assertIn("NAT RTP 192.0.2.10:40000 (unreliable; may not receive audio)",
-                      self.log_of(phone))
+                      phone.log())
         # One query at logon, one from the call's RTP socket (both on port 3400).
         self.assertEqual([r["from"] for r in lab.command("nat report")["requests"]],
                          ["%s:3400" % phone.address] * 2)

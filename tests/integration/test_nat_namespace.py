@@ -219,10 +219,6 @@ class RealNatTest(EndToEndTest):
         self.phones.append(phone)
         return phone
 
-    def log_of(self, phone):
-        with open(os.path.join(phone.home, "vxl.log"), encoding="latin-1") as handle:
-            return handle.read()
-
     def freed_allocations(self):
         deadline = time.monotonic() + 10
         while True:
@@ -238,7 +234,7 @@ class RealNatTest(EndToEndTest):
                                "--dial", "600", "--hangup-after", "3"])
         self.expect(phone, "event GenericEvent 3 0 0", timeout=20)
         self.expect(phone, "event ConnectedToCallAgent")
-        found = re.search(r"NAT info 198\.51\.100\.2:(\d+) \(behind a NAT\)", self.log_of(phone))
+        found = re.search(r"NAT info 198\.51\.100\.2:(\d+) \(behind a NAT\)", phone.log())
         self.assertIsNotNone(found, phone.describe())
         self.assertTrue(40000 <= int(found.group(1)) <= 40999, found.group(0))
         requests = self.lab.command("nat report")["requests"]
@@ -247,7 +243,7 @@ class RealNatTest(EndToEndTest):
         self.expect(phone, "event Answered", timeout=30)
         stats = self.expect(phone, r"event GenericEvent 4 (\d+) (\d+) \d+", timeout=15)
         self.expect(phone, "event Disconnected 0", timeout=15)
-        proxied = re.search(r"Proxy RTP 198\.51\.100\.1:(\d+)", self.log_of(phone))
+        proxied = re.search(r"Proxy RTP 198\.51\.100\.1:(\d+)", phone.log())
         self.assertIsNotNone(proxied, phone.describe())
         freed, report = self.freed_allocations()
         self.assertEqual(len(freed), 1, report)
@@ -269,7 +265,7 @@ class RealNatTest(EndToEndTest):
         phone = self.phone_in(self.namespaces.operator, "198.51.100.3")
         self.expect(phone, "event ConnectedToCallAgent", timeout=20)
         self.assertNotIn("event GenericEvent 3 0 0", phone.events())
-        self.assertIn("NAT info 198.51.100.3:3400 (not behind a NAT)", self.log_of(phone))
+        self.assertIn("NAT info 198.51.100.3:3400 (not behind a NAT)", phone.log())
 
 
 if __name__ == "__main__":

@@ -3,35 +3,27 @@ lab's echo line on the virtual speaker with every codec, and two phones hear
 each other."""
 
 import os
-import shutil
-import tempfile
 import unittest
 
 import audio_check
-from harness import EndToEndTest
+from harness import SpokenAudioTest
 
 SENTENCE = "The quick brown fox jumps over the lazy dog near the river bank."
 # Echo cancellation off (flags bit 0): what returns is exactly what was sent.
 FLAGS = "0x28"
 
 
-@unittest.skipUnless(shutil.which("espeak-ng"), "espeak-ng is not installed")
-class RtpAudioTest(EndToEndTest):
+class RtpAudioTest(SpokenAudioTest):
     block = 57
 
     @classmethod
     def setUpClass(cls):
-        cls.folder = tempfile.mkdtemp(prefix="voxline-audio-")
+        super().setUpClass()
         cls.speech = audio_check.spoken(SENTENCE)
-        cls.microphone = os.path.join(cls.folder, "in.wav")
         # Speech, a pause, then one second of 1 kHz.
         cls.tone_start = len(cls.speech) + audio_check.RATE // 2
-        audio_check.write_wav(cls.microphone, cls.speech + audio_check.silence(0.5) +
-                              audio_check.tone(1000, 1.0))
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.folder, ignore_errors=True)
+        cls.microphone = cls.wav("in", cls.speech + audio_check.silence(0.5) +
+                                 audio_check.tone(1000, 1.0))
 
     def audio_option(self, speaker, mic=None):
         return "--audio=virtual:mic=%s,speaker=%s" % (mic or self.microphone, speaker)

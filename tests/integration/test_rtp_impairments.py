@@ -4,14 +4,12 @@ speech still comes through."""
 
 import os
 import re
-import shutil
 import socket
 import struct
-import tempfile
 import unittest
 
 import audio_check
-from harness import EndToEndTest
+from harness import SpokenAudioTest
 
 SENTENCE = "The quick brown fox jumps over the lazy dog near the river bank."
 # Speech still carried: its envelope is found in what was played. (Damage
@@ -65,20 +63,14 @@ def statistics(phone):
     return found
 
 
-@unittest.skipUnless(shutil.which("espeak-ng"), "espeak-ng is not installed")
-class RtpImpairmentTest(EndToEndTest):
+class RtpImpairmentTest(SpokenAudioTest):
     block = 79
 
     @classmethod
     def setUpClass(cls):
-        cls.folder = tempfile.mkdtemp(prefix="voxline-impair-")
+        super().setUpClass()
         cls.speech = audio_check.spoken(SENTENCE)
-        cls.microphone = os.path.join(cls.folder, "in.wav")
-        audio_check.write_wav(cls.microphone, audio_check.silence(0.5) + cls.speech)
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.folder, ignore_errors=True)
+        cls.microphone = cls.wav("in", audio_check.silence(0.5) + cls.speech)
 
     def call_600(self, lab, rules, during=None):
         """One echo call under rules; returns the phone's counters, the lab's

@@ -7,6 +7,7 @@
 #include <voxline/voxline.h>
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <condition_variable>
 #include <deque>
 #include <future>
@@ -30,9 +31,7 @@ class fake_engine final : public ITarnwickVXL {
         return m_calls;
     }
     size_t count(const std::string& prefix) {
-        size_t n = 0;
-        for (const auto& call : calls()) n += call.rfind(prefix, 0) == 0;
-        return n;
+        return std::ranges::count_if(calls(), [&](const auto& c) { return c.starts_with(prefix); });
     }
     int configure_count() const { return m_configure_count.load(); }
     // The current sink, with a reference for the caller.
@@ -243,9 +242,7 @@ class test_control : public kestrel::CVXLControl {
         kestrel::control_environment env;
         env.create_engine = [pool](const char* name, ITarnwickVXL** out) -> int32_t {
             pool->classes.push_back(name);
-            for (const auto& refused : pool->refused) {
-                if (refused == name) return VXL_E_CLASS_NOT_REGISTERED;
-            }
+            if (std::ranges::count(pool->refused, name)) return VXL_E_CLASS_NOT_REGISTERED;
             auto* engine = new fake_engine;
             engine->results = pool->results;
             engine->AddRef();  // the pool's
