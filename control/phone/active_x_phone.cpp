@@ -11,6 +11,7 @@
 #include "callmanager/call_manager_list.h"
 #include "network/adapter_dialog.h"
 #include "parameters/property_bag.h"
+#include "phone/phone_widget.h"
 
 namespace kestrel {
 
@@ -57,8 +58,11 @@ int32_t create_control(const char* class_name, IActiveXPhone** control) {
 
 active_x_phone::active_x_phone(control_environment environment,
                                std::unique_ptr<interface_source> interfaces)
-    : CVXLControl(std::move(environment)) {
-    m_widget = new QWidget;
+    : CVXLControl(std::move(environment)),
+      m_skin_loader(&log(), [this](const QString& text) { show_skin_error(text); }) {
+    m_widget = new phone_widget([this](QPainter& painter, const QRect& bounds, const QRect& dirty) {
+        OnDraw(painter, bounds, dirty);
+    });
     m_widget->setObjectName("kestrelPhone");
     m_widget->resize(275, 190);
     m_widget->setFocusPolicy(Qt::StrongFocus);
@@ -243,8 +247,14 @@ std::string active_x_phone::ExecuteJavaScriptCommand(const std::string& command)
 }
 
 void active_x_phone::PrepareInitialSetup() {
-    const std::string fonts = parameters().GetHTMLParameter("DisplayFonts");
-    m_adapters->set_texts(settings().misc_messages, fonts.substr(0, fonts.find('|')));
+    if (m_widget) {
+        read_look(m_widget->rect());
+        m_render.read_fonts(parameters());
+        // The texts come with the settings just read.
+        m_widget->update();
+    }
+    open_mixer();
+    load_adapter_texts();
     auto answered_now = std::make_shared<bool>(true);
     m_adapters->GetLocalIpAddress(false, [this, answered_now](bool, const std::string& address) {
         SetLocalIP(address);
@@ -252,6 +262,11 @@ void active_x_phone::PrepareInitialSetup() {
         if (!*answered_now && has_engine()) DisconnectFromCallManager(0);
     });
     *answered_now = false;
+}
+
+void active_x_phone::load_adapter_texts() {
+    const std::string fonts = parameters().GetHTMLParameter("DisplayFonts");
+    m_adapters->set_texts(settings().misc_messages, fonts.substr(0, fonts.find('|')));
 }
 
 // ---------------------------------------------------------------------------
@@ -266,8 +281,28 @@ QWidget* active_x_phone::GetHwnd() {
     return m_widget.data();
 }
 
-void active_x_phone::InvalidateRect(control_area) {
-    if (m_widget) m_widget->update();
+void active_x_phone::InvalidateRect(control_area area) {
+    if (!m_widget) return;
+    if (!m_render.layout().built()) {
+        m_widget->update();
+        return;
+    }
+    switch (area) {
+        case control_area::whole:
+            m_widget->update();
+            break;
+        case control_area::display:
+            invalidate_layout_rect(RECT_DISPLAY);
+            break;
+        case control_area::status:
+            invalidate_layout_rect(RECT_STATUS);
+            invalidate_layout_rect(RECT_STATUS_LABEL);
+            break;
+        case control_area::button:
+            invalidate_layout_rect(RECT_MAIN_BUTTON);
+            invalidate_layout_rect(RECT_HANGUP_BUTTON);
+            break;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -296,6 +331,20 @@ int32_t active_x_phone::UpdateCallManager() {
     if (m_closed) return KESTREL_E_FAIL;
     DisconnectFromCallManager(0);
     return KESTREL_S_OK;
+}
+
+int32_t active_x_phone::StartMicLevel() {
+    if (m_closed) return KESTREL_E_FAIL;
+    return CVXLControl::StartMicLevel();
+}
+
+int32_t active_x_phone::StopMicLevel() {
+    if (m_closed) return KESTREL_E_FAIL;
+    return CVXLControl::StopMicLevel();
+}
+
+void active_x_phone::MicLevelChanged(int32_t level) {
+    if (m_sink) m_sink->MicLevel(level);
 }
 
 int32_t active_x_phone::GetDiagnosticState(char** pszJson) {

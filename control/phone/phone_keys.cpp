@@ -22,16 +22,8 @@ constexpr int k_button_answer = 3;
 }  // namespace
 
 bool active_x_phone::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_widget && event->type() == QEvent::Paint && !m_setup_queued) {
-        // The set-up may open dialogs and reach the engine: never inside a paint.
-        m_setup_queued = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                if (!m_closed) InitialSetup();
-            },
-            Qt::QueuedConnection);
-    }
+    if (watched == m_widget && event->type() == QEvent::Resize) m_render.layout().mark_stale();
+    if (watched == m_widget && mouse_event(event)) return true;
     if (watched != m_widget ||
         (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease))
         return QObject::eventFilter(watched, event);
@@ -124,19 +116,23 @@ void active_x_phone::PushButton(int index, bool by_mouse) {
         m_held_keys[index] = true;
         ClickButton(index);
     }
-    InvalidateRect(control_area::whole);
+    invalidate_layout_rect(index);
 }
 
 void active_x_phone::ReleaseButton(int index, bool by_mouse) {
     if (by_mouse) {
-        if (m_mouse_key >= 0) ClickButton(m_mouse_key);
+        const int key = m_mouse_key;
+        if (key < 0) return;
+        ClickButton(key);
         m_mouse_key = -1;
+        invalidate_layout_rect(key);
     } else if (index < 0) {
         m_held_keys.fill(false);
+        InvalidateRect(control_area::whole);
     } else if (index < KEY_COUNT) {
         m_held_keys[index] = false;
+        invalidate_layout_rect(index);
     }
-    InvalidateRect(control_area::whole);
 }
 
 void active_x_phone::ClickButton(int index) {
@@ -212,6 +208,7 @@ void active_x_phone::diagnostic_key(int32_t vk, bool ctrl) {
             }
             break;
         case VK_F8:
+            load_adapter_texts();
             m_adapters->GetLocalIpAddress(ctrl, [this](bool, const std::string& address) {
                 SetLocalIP(address);
                 log().LogMessage(LOG_INFO, "Local IP Address returned " + address);

@@ -163,6 +163,7 @@ bool layout_cache::refresh(const layout_rect& bounds, std::string_view layout_te
     m_layout_text = layout_text;
     m_orientation = orientation;
     m_stale = false;
+    ++m_builds;
     const bool first = !m_built;
     m_built = true;
     return first;

@@ -91,6 +91,9 @@ class layout_cache {
     const control_layout& layout() const { return m_layout; }
     control_layout& layout() { return m_layout; }
     bool built() const { return m_built; }
+    // Counts the builds, so callers can tell whether the last refresh made a
+    // new layout (its thumbs are back at level 0).
+    unsigned builds() const { return m_builds; }
 
   private:
     control_layout m_layout;
@@ -99,6 +102,7 @@ class layout_cache {
     std::string m_orientation;
     bool m_stale = true;
     bool m_built = false;
+    unsigned m_builds = 0;
 };
 
 }  // namespace kestrel

@@ -10,8 +10,9 @@ class QWidget;
 namespace kestrel {
 
 // A window-modal dialog over parent (application-modal without one) that
-// deletes itself when closed.
+// deletes itself when closed; font is a face name, empty for the parent's.
 QDialog* open_audio_in_use_dialog(QWidget* parent, const std::string& title,
-                                  const std::string& text, const std::string& button);
+                                  const std::string& text, const std::string& button,
+                                  const std::string& font = {});
 
 }  // namespace kestrel

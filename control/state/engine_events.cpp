@@ -9,7 +9,6 @@ namespace kestrel {
 
 namespace {
 
-constexpr int k_misc_ok = 6;
 constexpr int k_misc_device_in_use_title = 9;
 constexpr int k_misc_device_in_use_text = 10;
 
@@ -126,6 +125,8 @@ void CVXLControl::disconnected_event(int32_t reason) {
 void CVXLControl::generic_event(int32_t event, int32_t parameter) {
     if (event == VXL_EVENT_ECHO_DELAY) {
         m_nEchoDelay = parameter;
+    } else if (event == VXL_EVENT_MIC_LEVEL) {
+        MicLevelChanged(parameter);
     }
 }
 
@@ -170,7 +171,7 @@ void CVXLControl::sound_device_failed(int32_t result) {
         m_eCurCallState == CALLSTATE_INCOMING) {
         ShowAudioDeviceInUseDialog(entry(m_settings.misc_messages, k_misc_device_in_use_title),
                                    entry(m_settings.misc_messages, k_misc_device_in_use_text),
-                                   entry(m_settings.misc_messages, k_misc_ok));
+                                   m_dialog_settings.button);
     }
 }
 

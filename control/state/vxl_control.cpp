@@ -176,7 +176,15 @@ std::string CVXLControl::ExecuteJavaScriptCommand(const std::string& /*command*/
 
 void CVXLControl::ShowAudioDeviceInUseDialog(const std::string& title, const std::string& text,
                                              const std::string& button) {
-    open_audio_in_use_dialog(GetHwnd(), title, text, button);
+    open_audio_in_use_dialog(GetHwnd(), title, text, button, m_dialog_settings.font);
+}
+
+void CVXLControl::PrepareDialogSettings() {
+    function_trace trace(&m_log, call_text("PrepareDialogSettings()"));
+    constexpr int misc_ok = 6;
+    m_dialog_settings.button = entry(m_settings.misc_messages, misc_ok);
+    const std::string fonts = m_parameters.GetHTMLParameter("DisplayFonts");
+    m_dialog_settings.font = fonts.substr(0, fonts.find('|'));
 }
 
 void CVXLControl::CloseParentWindow() {

@@ -46,6 +46,13 @@ struct control_environment {
 // rectangles.
 enum class control_area { whole, display, status, button };
 
+// What the control's dialogs share; the caption is the dialog template's until
+// the settings are first prepared.
+struct dialog_settings {
+    std::string button = "OK";
+    std::string font;  // a face name; empty keeps the window's font
+};
+
 class CVXLControl {
   public:
     explicit CVXLControl(control_environment environment = {});
@@ -81,11 +88,17 @@ class CVXLControl {
     void WaitToAutoReconnect();
     void CallBackStatus(int32_t iStatus, int32_t iStatusParameter);
 
+    // Microphone level capture on the configured engine, outside calls; the
+    // levels come back through MicLevelChanged.
+    int32_t StartMicLevel();
+    int32_t StopMicLevel();
+
     // Parameters: the single entry point for changes, which starts the log-on
     // once the set is complete and re-reads the settings after set-up.
     void SetParameterValue(const std::string& name, const std::string& value);
-    // Re-reads the settings from the table, selecting the vocoder.
-    void ReadHTMLParameters();
+    // Re-reads the settings from the table, selecting the vocoder (the window
+    // adds the look).
+    virtual void ReadHTMLParameters();
     // The first layout pass: read the parameters, then log on (and, outside
     // browser mode, dial PhoneNumber). Runs once.
     void InitialSetup();
@@ -113,6 +126,7 @@ class CVXLControl {
     control_log& log() { return m_log; }
     control_parameters& parameters() { return m_parameters; }
     const control_settings& settings() const { return m_settings; }
+    const dialog_settings& dialog_texts() const { return m_dialog_settings; }
 
   protected:
     // Virtual operations the automation class supplies.
@@ -132,8 +146,9 @@ class CVXLControl {
     // Runs in the initial set-up before it completes: version report, mixer,
     // sliders, the local address.
     virtual void PrepareInitialSetup() {}
-    // The shared dialog settings, prepared on the first successful configuration.
-    virtual void PrepareDialogSettings() {}
+    // Takes the dialogs' button caption (misc entry 6) and font (the first
+    // display font); done on the first successful configuration and on Shift+F6.
+    void PrepareDialogSettings();
     // Records a dialled number in the redial list.
     virtual void RecordDialledNumber(const std::string& /*number*/) {}
     // Shows the audio-device-in-use dialog without waiting for it.
@@ -141,6 +156,8 @@ class CVXLControl {
                                             const std::string& button);
     // Ends the session: closes the window holding the control.
     virtual void CloseParentWindow();
+    // A microphone level (0..100) the engine measured.
+    virtual void MicLevelChanged(int32_t /*level*/) {}
 
     // The engine for the keys (digits, beep) and the statistics dump; null without one.
     ITarnwickVXL* engine() const { return m_pVXL; }
@@ -188,6 +205,7 @@ class CVXLControl {
     int32_t m_nSoftErrorTimeout = 7000;
     bool m_bCallAgentRejected = false;
     bool m_bDialogSettingsPrepared = false;
+    dialog_settings m_dialog_settings;
     std::string m_csCurrentCallManager;
     std::string m_csIncommingCallerIDName;
     std::string m_csIncommingCallerIDNumber;

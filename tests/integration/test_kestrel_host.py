@@ -6,6 +6,8 @@ import json
 import os
 import queue
 import re
+import shutil
+import struct
 import subprocess
 import tempfile
 import threading
@@ -18,15 +20,18 @@ from harness import EndToEndTest, built_program, release
 class Host:
     """One kestrel-host process holding the control, logged on to a lab."""
 
-    def __init__(self, address, lab_address, extension="2001"):
+    def __init__(self, address, lab_address, extension="2001", sets=(), args=(), env=None):
         self.address = address
         self.home = tempfile.mkdtemp(prefix="kestrel-home-")
-        env = dict(os.environ, VOXLINE_HOME=self.home, KESTREL_LOCAL_IP=address,
-                   QT_QPA_PLATFORM="offscreen", KESTREL_MIXER="none")
-        env.setdefault("VOXLINE_AUDIO", "virtual:mic=silence,speaker=discard")
-        sets = {"ParametersToExpect": "0", "CallManager": lab_address, "Port": "2727",
-                "MGCPPort": "2427", "SampleSize": "2", "IPPhoneNumber": extension}
-        command = [built_program("kestrel-host", "KESTREL_HOST"), "--no-console"]
+        environment = dict(os.environ, VOXLINE_HOME=self.home, KESTREL_LOCAL_IP=address,
+                           QT_QPA_PLATFORM="offscreen", KESTREL_MIXER="none")
+        environment.update(env or {})
+        environment.setdefault("VOXLINE_AUDIO", "virtual:mic=silence,speaker=discard")
+        env = environment
+        sets = dict({"ParametersToExpect": "0", "CallManager": lab_address, "Port": "2727",
+                     "MGCPPort": "2427", "SampleSize": "2", "IPPhoneNumber": extension},
+                    **dict(sets))
+        command = [built_program("kestrel-host", "KESTREL_HOST"), "--no-console", *args]
         for name, value in sets.items():
             command += ["--set", "%s=%s" % (name, value)]
         self._stderr = open(os.path.join(self.home, "stderr.txt"), "w")
@@ -71,6 +76,18 @@ class Host:
             if self._next(deadline) is None:
                 return False
 
+    def wait_line(self, prefix, timeout=10.0):
+        """The first output line starting with prefix, waiting for it."""
+        deadline = time.monotonic() + timeout
+        seen = 0
+        while True:
+            for line in self.lines[seen:]:
+                if line.startswith(prefix):
+                    return line
+            seen = len(self.lines)
+            if self._next(deadline) is None:
+                return None
+
     def command(self, line, timeout=10.0):
         """Sends a command; its ok/error answer line."""
         self.process.stdin.write(line + "\n")
@@ -102,8 +119,9 @@ class Host:
 class KestrelHostTest(EndToEndTest):
     block = 89
 
-    def start_host(self, extension="2001"):
-        host = Host(self.network.phone_address(), self.network.lab_address(0), extension)
+    def start_host(self, extension="2001", **options):
+        host = Host(self.network.phone_address(), self.network.lab_address(0), extension,
+                    **options)
         self.addCleanup(host.stop)
         return host
 
@@ -165,6 +183,52 @@ class KestrelHostTest(EndToEndTest):
         # Logging on again comes 5 s after the refusal.
         self.expect_state(host, 1, timeout=10)
         self.assertGreaterEqual(time.monotonic() - refused_at, 4.0, host.describe())
+
+    def test_bag_before_sets_grab_and_the_session_end_closing_the_window(self):
+        self.start_lab()
+        folder = tempfile.mkdtemp(prefix="kestrel-bag-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        bag = os.path.join(folder, "phone.bag")
+        with open(bag, "w") as out:
+            # Nothing answers at .250: logging on proves the --set came after.
+            # AllowSimultaneous=true ends the session (and the window) on hang-up.
+            out.write("CallManager=127.0.%d.250\nCallerIDName=From the bag\n"
+                      "AllowSimultaneous=true\n" % self.block)
+        host = self.start_host(sets={"CallManager": self.network.lab_address(0)},
+                               args=["--params", bag, "--size", "320x240"])
+        self.expect_state(host, 2)
+        self.assertEqual(host.command("get calleridname"), 'ok "From the bag"')
+        self.assertEqual(host.command("get CallManager"),
+                         'ok "%s"' % self.network.lab_address(0))
+
+        picture = os.path.join(folder, "phone.png")
+        self.assertEqual(host.command("grab %s" % picture), "ok null")
+        with open(picture, "rb") as image:
+            head = image.read(24)
+        self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n")
+        self.assertEqual(struct.unpack(">II", head[16:24]), (320, 240))
+
+        # With the session ending on hang-up, the control closes its window.
+        host.command("hangup")
+        self.assertIsNotNone(host.wait_line("closed"), host.describe())
+        self.assertEqual(host.process.wait(timeout=15), 0, host.describe())
+
+    def test_the_audio_device_dialog_is_reported_and_accepted(self):
+        self.start_lab()
+        host = self.start_host("2003", env={"VOXLINE_AUDIO": "virtual:fail=busy:out"})
+        self.expect_state(host, 2)
+        caller = self.start_phone(interactive=True)
+        self.expect(caller, "event ConnectedToCallAgent")
+        caller.send("call 2003")
+        self.expect_state(host, 6)
+        line = host.wait_line("dialog ")
+        self.assertIsNotNone(line, host.describe())
+        dialog = json.loads(line[len("dialog "):])
+        self.assertEqual((dialog["name"], dialog["title"], dialog["choices"]),
+                         ("audio_in_use", "Audio device in use", ["OK"]))
+        self.assertTrue(dialog["text"].startswith("The audio device is currently in use."))
+        self.assertEqual(host.command("dialog-accept"), "ok null")
+        self.assertEqual(host.command("dialog-accept"), 'error "no dialog open"')
 
 
 if __name__ == "__main__":

@@ -6,9 +6,11 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMetaEnum>
+#include <QMouseEvent>
 #include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -16,6 +18,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 
 #include "command_words.h"
 #include "property_names.h"
@@ -224,6 +227,9 @@ bool host_session::run_command(const std::vector<std::string>& words) {
         ok(result_json(m_control->Hangup()));
     } else if (command == "update") {
         ok(result_json(m_control->UpdateCallManager()));
+    } else if (command == "mic") {
+        if (argc != 1 || (arg(1) != "start" && arg(1) != "stop")) return usage("mic start|stop");
+        ok(result_json(arg(1) == "start" ? m_control->StartMicLevel() : m_control->StopMicLevel()));
     } else if (command == "lastten") {
         char* value = nullptr;
         const int32_t hr = m_control->GetLastTenDialed(&value);
@@ -274,15 +280,49 @@ bool host_session::run_command(const std::vector<std::string>& words) {
     } else if (command == "grab") {
         if (argc != 1) return usage("grab FILE");
         QWidget* phone = m_control->Widget();
+        const QString file = QString::fromStdString(arg(1));
+        // BMP for scripts that read pixels without an image library; else PNG.
+        const char* format = file.endsWith(".bmp", Qt::CaseInsensitive) ? "BMP" : "PNG";
         if (!phone) {
             fail("the control has no window");
-        } else if (!phone->grab().save(QString::fromStdString(arg(1)), "PNG")) {
+        } else if (!phone->grab()
+                        .toImage()
+                        .convertToFormat(QImage::Format_RGB32)
+                        .save(file, format)) {
             fail("cannot write " + arg(1));
         } else {
             ok("null");
         }
     } else if (command == "mouse") {
-        fail("mouse input is not supported: the control has no key rectangles yet");
+        static const std::map<std::string, QEvent::Type> kinds{
+            {"down", QEvent::MouseButtonPress},
+            {"up", QEvent::MouseButtonRelease},
+            {"move", QEvent::MouseMove},
+            {"double", QEvent::MouseButtonDblClick}};
+        const auto kind = kinds.find(arg(1));
+        long x = 0, y = 0;
+        if (argc != 3 || kind == kinds.end() || !read_int(arg(2), -32768, 32767, x) ||
+            !read_int(arg(3), -32768, 32767, y))
+            return usage("mouse down|up|move|double X Y");
+        QWidget* phone = m_control->Widget();
+        if (!phone) {
+            fail("the control has no window");
+            return true;
+        }
+        // As a window system sends them: the button that changed, and the
+        // buttons held after the change.
+        const QEvent::Type type = kind->second;
+        if (type == QEvent::MouseButtonPress || type == QEvent::MouseButtonDblClick)
+            m_mouse_buttons = Qt::LeftButton;
+        else if (type == QEvent::MouseButtonRelease)
+            m_mouse_buttons = Qt::NoButton;
+        const QPointF local(static_cast<double>(x), static_cast<double>(y));
+        const QPointF global = phone->mapToGlobal(local);
+        QMouseEvent event(type, local, global,
+                          type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton,
+                          m_mouse_buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(phone, &event);
+        ok("null");
     } else if (command == "key") {
         if (argc < 2 || (arg(1) != "down" && arg(1) != "up"))
             return usage("key down|up KEY [shift] [ctrl]");

@@ -55,7 +55,8 @@ class host_session : public QObject {
     bool m_waiting = false;
     bool m_finished = false;
     QTimer m_wait;
-    QPointer<QDialog> m_dialog;  // the newest dialog shown
+    QPointer<QDialog> m_dialog;        // the newest dialog shown
+    Qt::MouseButtons m_mouse_buttons;  // held by the mouse commands
 };
 
 }  // namespace kestrel_host

@@ -75,4 +75,9 @@ int32_t host_sink::ExecuteJavaScriptCommand(const char* szStatement, char** pszR
     return answer("ExecuteJavaScriptCommand", json_string(text_of(szStatement)), "", pszResult);
 }
 
+int32_t host_sink::MicLevel(int32_t nLevel) {
+    m_write("event MicLevel [" + std::to_string(nLevel) + "]");
+    return KESTREL_S_OK;
+}
+
 }  // namespace kestrel_host

@@ -40,6 +40,7 @@ class host_sink : public IActiveXPhoneEvents {
     int32_t OnRequestEdit(int32_t dispid) override;
     int32_t OnChanged(int32_t dispid) override;
     int32_t ExecuteJavaScriptCommand(const char* szStatement, char** pszResult) override;
+    int32_t MicLevel(int32_t nLevel) override;
 
   private:
     // Answers text (or fails) and reports the event with the answer appended.

@@ -81,6 +81,8 @@ enum IActiveXPhone_method_t : int32_t {
     KESTREL_DISPID_GET_LAST_TEN_DIALED = 0x309,
     KESTREL_DISPID_DIAL_NUMBER = 0x30A,
     KESTREL_DISPID_UPDATE_CALL_MANAGER = 0x30B,
+    KESTREL_DISPID_START_MIC_LEVEL = 0x30C,
+    KESTREL_DISPID_STOP_MIC_LEVEL = 0x30D,
 };
 
 enum IActiveXPhoneEvents_dispid_t : int32_t {
@@ -88,6 +90,7 @@ enum IActiveXPhoneEvents_dispid_t : int32_t {
     KESTREL_EVENT_GET_CALLER_ID_NAME_FROM_NUMBER = 2,
     KESTREL_EVENT_CHANGE_QUILLON_STATE = 3,
     KESTREL_EVENT_WRITE_JAVA_CONSOLE_MESSAGE = 4,
+    KESTREL_EVENT_MIC_LEVEL = 5,
 };
 
 // nState of ChangeQuillonState.
@@ -143,6 +146,12 @@ struct IActiveXPhoneEvents : IKestrelUnknown {
     virtual int32_t OnChanged(int32_t dispid) = 0;
     // The hosting page's script; result into *pszResult (malloc'ed).
     virtual int32_t ExecuteJavaScriptCommand(const char* szStatement, char** pszResult) = 0;
+    // The microphone level, 0..100, while StartMicLevel runs; sent when it changes. A container
+    // that shows no level need not implement it.
+    virtual int32_t MicLevel(int32_t nLevel) {
+        (void)nLevel;
+        return KESTREL_S_OK;
+    }
 };
 
 struct IActiveXPhone : IKestrelUnknown {
@@ -175,6 +184,14 @@ struct IActiveXPhone : IKestrelUnknown {
     virtual QWidget* Widget() = 0;
     // A JSON object of the control's state, for tools and tests.
     virtual int32_t GetDiagnosticState(char** pszJson) = 0;
+
+    // Measures the microphone without a call, on the engine the control has configured; the
+    // levels arrive as MicLevel events. KESTREL_S_OK when measuring, KESTREL_S_FALSE when it
+    // already was; without a configured engine KESTREL_E_FAIL; when the microphone does not
+    // open, the engine's sound-device code (0x80040202 no device, 0x80040205 in use, ...).
+    virtual int32_t StartMicLevel() { return KESTREL_E_NOTIMPL; }
+    // Always KESTREL_S_OK, measuring or not (KESTREL_E_FAIL once destroyed).
+    virtual int32_t StopMicLevel() { return KESTREL_E_NOTIMPL; }
 };
 
 // Class names known to the factory; all three behave alike.

@@ -2,8 +2,10 @@
 #include <alsa/asoundlib.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "platform/sound/sound_backend.h"
 #include "platform/sound/sound_library_quiet.h"
@@ -78,6 +80,69 @@ bool write_level(snd_mixer_elem_t* element, side where, double level) {
                      : snd_mixer_selem_set_capture_volume_all)(element, value) >= 0;
 }
 
+bool volume_bounds(snd_mixer_elem_t* element, side where, long& low, long& high) {
+    if (element == nullptr || !has_volume(element, where)) return false;
+    low = high = 0;
+    (where == side::playback ? snd_mixer_selem_get_playback_volume_range
+                             : snd_mixer_selem_get_capture_volume_range)(element, &low, &high);
+    return high > low;
+}
+
+// The element's first two channels (one when it is mono), left first.
+std::vector<snd_mixer_selem_channel_id_t> balance_channels(snd_mixer_elem_t* element, side where) {
+    const bool playback = where == side::playback;
+    if ((playback ? snd_mixer_selem_is_playback_mono : snd_mixer_selem_is_capture_mono)(element))
+        return {SND_MIXER_SCHN_MONO};
+    std::vector<snd_mixer_selem_channel_id_t> channels;
+    for (const auto channel : {SND_MIXER_SCHN_FRONT_LEFT, SND_MIXER_SCHN_FRONT_RIGHT})
+        if ((playback ? snd_mixer_selem_has_playback_channel : snd_mixer_selem_has_capture_channel)(
+                element, channel))
+            channels.push_back(channel);
+    return channels;
+}
+
+std::vector<long> read_channels(snd_mixer_elem_t* element, side where) {
+    long low, high;
+    if (!volume_bounds(element, where, low, high)) return {};
+    std::vector<long> values;
+    for (const auto channel : balance_channels(element, where)) {
+        long value = 0;
+        if ((where == side::playback
+                 ? snd_mixer_selem_get_playback_volume
+                 : snd_mixer_selem_get_capture_volume)(element, channel, &value) < 0)
+            return {};
+        values.push_back(value);
+    }
+    return values;
+}
+
+bool write_channels(snd_mixer_elem_t* element, side where, const std::vector<long>& values) {
+    long low, high;
+    if (!volume_bounds(element, where, low, high)) return false;
+    const auto channels = balance_channels(element, where);
+    if (channels.empty() || values.size() != channels.size()) return false;
+    const auto set = where == side::playback ? snd_mixer_selem_set_playback_volume
+                                             : snd_mixer_selem_set_capture_volume;
+    const auto has = where == side::playback ? snd_mixer_selem_has_playback_channel
+                                             : snd_mixer_selem_has_capture_channel;
+    const long largest = std::clamp(*std::max_element(values.begin(), values.end()), low, high);
+    bool written = true;
+    for (int c = 0; c <= SND_MIXER_SCHN_LAST; ++c) {
+        const auto channel = static_cast<snd_mixer_selem_channel_id_t>(c);
+        if (!has(element, channel)) continue;
+        const auto given = std::find(channels.begin(), channels.end(), channel);
+        const long value = given == channels.end()
+                               ? largest
+                               : std::clamp(values[given - channels.begin()], low, high);
+        written = set(element, channel, value) >= 0 && written;
+    }
+    return written;
+}
+
+side side_of(mixer_side line) {
+    return line == mixer_side::speaker ? side::playback : side::capture;
+}
+
 class alsa_mixer final : public sound_mixer {
   public:
     explicit alsa_mixer(snd_mixer_t* mixer) : m_mixer(mixer) {
@@ -86,6 +151,7 @@ class alsa_mixer final : public sound_mixer {
         for (const switch_rule& rule : k_creation_switches) apply(rule);
         m_seen_speaker = speaker_level();
         m_seen_microphone = microphone_level();
+        m_seen_channels = all_channels();
     }
     ~alsa_mixer() override { snd_mixer_close(m_mixer); }
 
@@ -103,6 +169,18 @@ class alsa_mixer final : public sound_mixer {
         return write_level(element(m_microphone), side::capture, level);
     }
 
+    std::optional<mixer_volume_range> volume_range(mixer_side line) override {
+        long low, high;
+        if (!volume_bounds(element(line), side_of(line), low, high)) return std::nullopt;
+        return mixer_volume_range{low, high};
+    }
+    std::vector<long> channel_volumes(mixer_side line) override {
+        return read_channels(element(line), side_of(line));
+    }
+    bool set_channel_volumes(mixer_side line, const std::vector<long>& values) override {
+        return write_channels(element(line), side_of(line), values);
+    }
+
     std::vector<pollfd> poll_descriptors() override {
         const int count = snd_mixer_poll_descriptors_count(m_mixer);
         std::vector<pollfd> descriptors(std::max(count, 0));
@@ -116,9 +194,12 @@ class alsa_mixer final : public sound_mixer {
         snd_mixer_handle_events(m_mixer);
         const std::optional<double> speaker = speaker_level();
         const std::optional<double> microphone = microphone_level();
-        const bool changed = speaker != m_seen_speaker || microphone != m_seen_microphone;
+        auto channels = all_channels();
+        const bool changed = speaker != m_seen_speaker || microphone != m_seen_microphone ||
+                             channels != m_seen_channels;
         m_seen_speaker = speaker;
         m_seen_microphone = microphone;
+        m_seen_channels = std::move(channels);
         return changed;
     }
 
@@ -137,6 +218,14 @@ class alsa_mixer final : public sound_mixer {
         return name.empty() ? nullptr : find_element(m_mixer, name.c_str());
     }
 
+    snd_mixer_elem_t* element(mixer_side line) {
+        return element(line == mixer_side::speaker ? m_speaker : m_microphone);
+    }
+
+    std::array<std::vector<long>, 2> all_channels() {
+        return {channel_volumes(mixer_side::speaker), channel_volumes(mixer_side::microphone)};
+    }
+
     void apply(const switch_rule& rule) {
         snd_mixer_elem_t* found = find_element(m_mixer, rule.element);
         if (found == nullptr) return;
@@ -151,6 +240,7 @@ class alsa_mixer final : public sound_mixer {
     std::string m_microphone;
     std::optional<double> m_seen_speaker;
     std::optional<double> m_seen_microphone;
+    std::array<std::vector<long>, 2> m_seen_channels;
 };
 
 }  // namespace

@@ -7,6 +7,9 @@
 // the microphone ("Mic") and "Serial In" on playback, stops recording the played sound ("PCM")
 // and "CD", and unmutes "PCM" playback and "Mic" recording; elements a card lacks are skipped.
 //
+// Per channel, for faders that keep a balance: the same elements, as raw volume values of their
+// first two channels (left, right; a mono element has one), over the element's volume range.
+//
 // With the virtual backend selected (or VOXLINE_AUDIO "virtual...") the levels live in memory,
 // shared by every virtual mixer of the process, and start at full level.
 //
@@ -21,6 +24,13 @@
 
 namespace voxline {
 
+enum class mixer_side { speaker, microphone };
+
+struct mixer_volume_range {
+    long minimum = 0;
+    long maximum = 0;
+};
+
 class sound_mixer {
   public:
     virtual ~sound_mixer() = default;
@@ -33,11 +43,19 @@ class sound_mixer {
     virtual std::optional<double> microphone_level() = 0;
     virtual bool set_microphone_level(double level) = 0;
 
+    // Without the element (or in the "no mixer" state): no range, no channels, setting fails.
+    virtual std::optional<mixer_volume_range> volume_range(mixer_side) { return std::nullopt; }
+    // Left first; one value for a mono element.
+    virtual std::vector<long> channel_volumes(mixer_side) { return {}; }
+    // As many values as channel_volumes gives, each clamped to the range; channels beyond the
+    // first two take the larger of them.
+    virtual bool set_channel_volumes(mixer_side, const std::vector<long>&) { return false; }
+
     // Descriptors that become readable when a level may have changed (this object's own
     // changes included); poll them, then call handle_events().
     virtual std::vector<pollfd> poll_descriptors() = 0;
-    // Takes the pending notices; true when a level differs from the one seen at the last call
-    // (or at creation).
+    // Takes the pending notices; true when a level or a channel volume differs from the one
+    // seen at the last call (or at creation).
     virtual bool handle_events() = 0;
 };
 

@@ -1,5 +1,6 @@
 // In-memory levels for the virtual card, shared by every virtual mixer of the process like a
-// card's mixer; each object is told of changes through its own eventfd.
+// card's mixer; each object is told of changes through its own eventfd. Each side has a left
+// and a right channel of 0..65535, as a 16-bit card's volume.
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -16,14 +17,26 @@ namespace voxline {
 namespace {
 
 constexpr size_t k_max_listeners = 16;
+constexpr long k_volume_maximum = 65535;
+
+// Kept as fractions so that a level set reads back as it was set.
+using channel_pair = std::array<double, 2>;
 
 struct shared_levels {
     std::mutex lock;
-    double speaker = 1.0;
-    double microphone = 1.0;
+    channel_pair speaker{1.0, 1.0};
+    channel_pair microphone{1.0, 1.0};
     std::array<int, k_max_listeners> listeners;  // eventfds, -1 for a free place
     shared_levels() { listeners.fill(-1); }
 };
+
+double mean_level(const channel_pair& channels) {
+    return (channels[0] + channels[1]) / 2;
+}
+
+channel_pair shared_levels::*member(mixer_side side) {
+    return side == mixer_side::speaker ? &shared_levels::speaker : &shared_levels::microphone;
+}
 
 shared_levels& levels() {
     static shared_levels instance;
@@ -56,11 +69,32 @@ class virtual_mixer final : public sound_mixer {
     }
 
     bool available() const override { return true; }
-    std::optional<double> speaker_level() override { return read(&shared_levels::speaker); }
-    bool set_speaker_level(double level) override { return write(&shared_levels::speaker, level); }
-    std::optional<double> microphone_level() override { return read(&shared_levels::microphone); }
+    std::optional<double> speaker_level() override { return mean_level(read(mixer_side::speaker)); }
+    bool set_speaker_level(double level) override {
+        return write_level(mixer_side::speaker, level);
+    }
+    std::optional<double> microphone_level() override {
+        return mean_level(read(mixer_side::microphone));
+    }
     bool set_microphone_level(double level) override {
-        return write(&shared_levels::microphone, level);
+        return write_level(mixer_side::microphone, level);
+    }
+
+    std::optional<mixer_volume_range> volume_range(mixer_side) override {
+        return mixer_volume_range{0, k_volume_maximum};
+    }
+    std::vector<long> channel_volumes(mixer_side side) override {
+        const channel_pair channels = read(side);
+        return {std::lround(channels[0] * k_volume_maximum),
+                std::lround(channels[1] * k_volume_maximum)};
+    }
+    bool set_channel_volumes(mixer_side side, const std::vector<long>& values) override {
+        if (values.size() != 2) return false;
+        const auto fraction = [](long value) {
+            return std::clamp(value, 0L, k_volume_maximum) / double(k_volume_maximum);
+        };
+        write(side, {fraction(values[0]), fraction(values[1])});
+        return true;
     }
 
     std::vector<pollfd> poll_descriptors() override {
@@ -82,26 +116,31 @@ class virtual_mixer final : public sound_mixer {
     }
 
   private:
-    static double read(double shared_levels::*level) {
+    static channel_pair read(mixer_side side) {
         shared_levels& shared = levels();
         std::lock_guard lock(shared.lock);
-        return shared.*level;
+        return shared.*member(side);
     }
 
-    static bool write(double shared_levels::*level, double value) {
-        if (std::isnan(value)) return false;
-        shared_levels& shared = levels();
-        std::lock_guard lock(shared.lock);
-        shared.*level = std::clamp(value, 0.0, 1.0);
-        const uint64_t one = 1;
-        for (const int listener : shared.listeners)
-            if (listener >= 0) (void)!::write(listener, &one, sizeof one);
+    static bool write_level(mixer_side side, double level) {
+        if (std::isnan(level)) return false;
+        const double value = std::clamp(level, 0.0, 1.0);
+        write(side, {value, value});
         return true;
     }
 
+    static void write(mixer_side side, const channel_pair& channels) {
+        shared_levels& shared = levels();
+        std::lock_guard lock(shared.lock);
+        shared.*member(side) = channels;
+        const uint64_t one = 1;
+        for (const int listener : shared.listeners)
+            if (listener >= 0) (void)!::write(listener, &one, sizeof one);
+    }
+
     const int m_event;
-    double m_seen_speaker;
-    double m_seen_microphone;
+    channel_pair m_seen_speaker;
+    channel_pair m_seen_microphone;
 };
 
 }  // namespace

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QDialog>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <memory>
 
 #include "keys/virtual_keys.h"
@@ -137,6 +140,59 @@ TEST_F(phone_keys, execute_command_runs_the_generic_commands) {
     EXPECT_EQ(engine().count("Call 600"), 1u);
     EXPECT_EQ(execute("hangup"), "OK");
     EXPECT_EQ(engine().count("Hangup"), 1u);
+}
+
+TEST_F(phone_keys, shift_f6_takes_the_dialog_caption_and_font_as_they_are_now) {
+    // The misc list has 11 entries; entry 6 is the caption, 9 and 10 the
+    // audio-device dialog's title and text.
+    auto misc = [](const char* caption) {
+        return std::string("m0|m1|m2|m3|m4|m5|") + caption + "|m7|m8|Busy audio|Stop the other";
+    };
+    // Prepared when the first configuration succeeded, and not again by itself.
+    m_control->SetParameter("MiscMessages", misc("Sure").c_str());
+    m_control->SetParameter("DisplayFonts", "Verdana|Tahoma");
+    EXPECT_EQ(m_control->dialog_texts().button, "OK");
+    EXPECT_EQ(m_control->dialog_texts().font, "Arial");
+    m_control->OnKeyDown(kestrel::VK_F6);  // no Shift: no diagnostic key
+    EXPECT_EQ(m_control->dialog_texts().button, "OK");
+    m_control->OnKeyDown(kestrel::VK_SHIFT);
+    m_control->OnKeyDown(kestrel::VK_F6);
+    m_control->OnKeyUp(kestrel::VK_SHIFT);
+    EXPECT_EQ(m_control->dialog_texts().button, "Sure");
+    EXPECT_EQ(m_control->dialog_texts().font, "Verdana");
+
+    // The audio-device dialog of a ringing call wears the prepared caption,
+    // not a later one, with the current title and text.
+    m_control->SetParameter("MiscMessages", misc("Later").c_str());
+    engine().raise([](IVXLCallback* s) { return s->Ringing("5550100"); });
+    test_control::deliver();
+    m_control->AnswerRingingCall();
+    engine().raise([](IVXLCallback* s) { return s->Status(6, VXL_E_SOUND_INPUT_IN_USE); });
+    test_control::deliver();
+    auto* dialog = m_control->Widget()->findChild<QDialog*>("audio_in_use");
+    ASSERT_NE(dialog, nullptr);
+    auto* button = dialog->findChild<QPushButton*>();
+    ASSERT_NE(button, nullptr);
+    EXPECT_EQ(button->text(), "Sure");
+    EXPECT_EQ(dialog->windowTitle(), "Busy audio");
+    EXPECT_EQ(dialog->font().family(), "Verdana");
+    dialog->close();
+}
+
+TEST_F(phone_keys, shift_ctrl_f8_asks_for_the_adapter_with_the_texts_as_they_are_now) {
+    // Misc entries 4..6: title, prompt, caption; 7: the LAN label.
+    m_control->SetParameter("MiscMessages",
+                            "m0|m1|m2|m3|Which one?|Pick it|Use it|LAN %1|Modem %1|m9|m10");
+    for (int key : {kestrel::VK_SHIFT, kestrel::VK_CONTROL, kestrel::VK_F8})
+        m_control->OnKeyDown(key);
+    m_control->OnKeyUp(kestrel::VK_CONTROL);
+    m_control->OnKeyUp(kestrel::VK_SHIFT);
+    auto* dialog = m_control->Widget()->findChild<QDialog*>("adapterDialog");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Which one?");
+    EXPECT_EQ(dialog->findChild<QPushButton*>()->text(), "Use it");
+    EXPECT_TRUE(dialog->findChild<QComboBox*>("adapters")->itemText(0).startsWith("LAN eth0"));
+    dialog->reject();
 }
 
 TEST(phone_commands, beep_without_an_engine_fails) {

@@ -45,5 +45,25 @@ TEST(VirtualMixer, LevelsAreSharedClampedAndNoticed) {
     EXPECT_EQ(control->speaker_level(), 0.0);
 }
 
+TEST(VirtualMixer, ChannelsAreSetApartAndShared) {
+    ASSERT_EQ(wave_select_backend("virtual"), WAVE_OK);
+    std::unique_ptr<sound_mixer> control = open_sound_mixer();
+    std::unique_ptr<sound_mixer> wizard = open_virtual_mixer();
+    ASSERT_EQ(wizard->volume_range(mixer_side::microphone)->maximum, 65535);
+    control->handle_events();
+
+    ASSERT_TRUE(wizard->set_channel_volumes(mixer_side::microphone, {16384, 65535}));
+    EXPECT_TRUE(control->handle_events());
+    EXPECT_EQ(control->channel_volumes(mixer_side::microphone), (std::vector<long>{16384, 65535}));
+    EXPECT_NEAR(*control->microphone_level(), (16384 + 65535) / 2.0 / 65535, 1e-9);
+    // Out of range clamps; a count that is not the line's is refused.
+    ASSERT_TRUE(wizard->set_channel_volumes(mixer_side::speaker, {-5, 70000}));
+    EXPECT_EQ(control->channel_volumes(mixer_side::speaker), (std::vector<long>{0, 65535}));
+    EXPECT_FALSE(wizard->set_channel_volumes(mixer_side::speaker, {100}));
+    ASSERT_TRUE(control->set_speaker_level(0.5));
+    EXPECT_EQ(wizard->channel_volumes(mixer_side::speaker), (std::vector<long>{32768, 32768}));
+    EXPECT_EQ(wizard->channel_volumes(mixer_side::microphone), (std::vector<long>{16384, 65535}));
+}
+
 }  // namespace
 }  // namespace voxline::test

@@ -1,0 +1,320 @@
+#include "render/phone_painter.h"
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <functional>
+#include <memory>
+
+#include "keys/virtual_keys.h"
+#include "phone/active_x_phone.h"
+#include "state/state_fixture.h"
+
+namespace voxline::test {
+namespace {
+
+using kestrel::phone_picture;
+
+const QRgb SKIN = qRgb(40, 40, 40);
+const QRgb DOWN = qRgb(200, 0, 200);
+const QRgb FLASH = qRgb(0, 204, 204);
+const QRgb STATUS = qRgb(255, 255, 0);
+const QRgb DISPLAY = qRgb(0, 255, 0);
+const QRgb BUTTON = qRgb(255, 255, 255);
+const QRgb BODY = qRgb(153, 153, 204), HILITE = qRgb(230, 230, 230), SHADOW = qRgb(102, 102, 102);
+const QSize CLIENT(200, 140);
+
+// On 200x140: main button 10,60 80x32; key 1 at 100,60 and key 2 at 150,60,
+// both 40x30; Hangup 5,30 90x24; display 5,5 90x20; status 100,5 and its
+// label 100,30, both 95x20; microphone and speaker tracks at 10,100 and
+// 110,100, 80x12; thumbs 7x12. The other keys are empty.
+const char* const LAYOUT =
+    "10,60,80,32|100,60,40,30|150,60,40,30|0,0,0,0|0,0,0,0|0,0,0,0|"
+    "0,0,0,0|0,0,0,0|0,0,0,0|0,0,0,0|0,0,0,0|0,0,0,0|0,0,0,0|0,0,0,0|"
+    "0,0,0,0|5,30,90,24|5,5,90,20|100,5,95,20|100,30,95,20|10,100,80,12|"
+    "110,100,80,12|0,0,7,12";
+
+QPixmap flat(QRgb colour, QSize size = CLIENT) {
+    QPixmap pixmap(size);
+    pixmap.fill(QColor(colour));
+    return pixmap;
+}
+
+struct painted {
+    kestrel::control_layout layout =
+        kestrel::build_layout(LAYOUT, "H", {0, 0, CLIENT.width(), CLIENT.height()});
+    phone_picture picture;
+
+    painted() {
+        picture.layout = &layout;
+        picture.background = flat(SKIN);
+        picture.colours = {QColor(STATUS), QColor(DISPLAY), QColor(BUTTON), QColor(FLASH),
+                           QColor(BODY),   QColor(HILITE),  QColor(SHADOW)};
+        picture.fonts = {{"DejaVu Sans"}, {"DejaVu Sans"}, {"DejaVu Sans"}};
+    }
+    QImage paint(QRect bounds = {{0, 0}, CLIENT}) const {
+        QImage image(CLIENT, QImage::Format_RGB32);
+        image.fill(SKIN);
+        QPainter painter(&image);
+        kestrel::paint_phone(painter, bounds, picture);
+        return image;
+    }
+};
+
+// Pixels of colour inside area; any pixel unlike the skin outside it counts
+// as stray.
+struct ink {
+    int inside = 0, stray = 0, changed = 0;
+};
+ink ink_of(const QImage& image, QRgb colour, const QRect& area) {
+    ink out;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (area.contains(x, y)) {
+                out.inside += p == colour;
+                out.changed += p != SKIN;
+            } else {
+                out.stray += p != SKIN;
+            }
+        }
+    return out;
+}
+
+TEST(PhonePainter, EachTextInksOnlyItsOwnArea) {
+    struct row {
+        const char* what;
+        std::function<void(phone_picture&)> set;
+        QRgb colour;
+        QRect area;  // empty: nothing may be drawn
+    };
+    const row rows[] = {
+        {"status", [](phone_picture& p) { p.status = "Ready"; }, STATUS, {100, 5, 95, 20}},
+        {"label", [](phone_picture& p) { p.status_label = "Status:"; }, STATUS, {100, 30, 95, 20}},
+        // A quarter of 80x32 off each side of the main button.
+        {"caption", [](phone_picture& p) { p.caption = "Answer"; }, BUTTON, {30, 68, 40, 16}},
+        // Two-button mode with Hangup: a quarter of the 90x24 Hangup button.
+        {"hangup caption",
+         [](phone_picture& p) {
+             p.caption = "Hangup";
+             p.caption_on_hangup = true;
+         },
+         BUTTON,
+         {27, 36, 46, 12}},
+        {"typed number",
+         [](phone_picture& p) { p.display_text = "5550100"; },
+         DISPLAY,
+         {5, 5, 90, 20}},
+        {"custom message",
+         [](phone_picture& p) { p.custom_message = "Hello"; },
+         DISPLAY,
+         {5, 5, 90, 20}},
+        {"no display outside browser mode",
+         [](phone_picture& p) {
+             p.browser_mode = false;
+             p.display_text = "5550100";
+             p.custom_message = "Hello";
+         },
+         DISPLAY,
+         {}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        painted phone;
+        phone.layout.rects[kestrel::RECT_THUMB] = {};  // no thumbs
+        r.set(phone.picture);
+        const ink drawn = ink_of(phone.paint(), r.colour, r.area);
+        EXPECT_EQ(drawn.stray, 0);
+        if (r.area.isEmpty()) continue;
+        EXPECT_GT(drawn.inside, 0);
+    }
+
+    // The label is drawn at weight 900, the status at 400: the same text in
+    // rectangles of one size takes more ink as the label.
+    painted both;
+    both.picture.status_label = both.picture.status = "Status:";
+    const QImage image = both.paint();
+    EXPECT_GT(ink_of(image, STATUS, {100, 30, 95, 20}).changed,
+              ink_of(image, STATUS, {100, 5, 95, 20}).changed * 11 / 10);
+}
+
+TEST(PhonePainter, PressedKeysFromTheDownPictureOrAsFlashEllipses) {
+    struct probe {
+        int x, y;
+        QRgb colour;
+    };
+    struct row {
+        const char* what;
+        bool browser, with_down;
+        std::vector<int> pressed;
+        std::vector<probe> probes;
+    };
+    const QRgb BLACK = qRgb(0, 0, 0);
+    const row rows[] = {
+        {"down picture",
+         true,
+         true,
+         {1},
+         {{100, 60, DOWN}, {139, 89, DOWN}, {99, 60, SKIN}, {140, 89, SKIN}, {170, 75, SKIN}}},
+        // Key 1 is 100..139 x 60..89.
+        {"flash",
+         true,
+         false,
+         {1},
+         {{120, 75, FLASH},
+          {100, 60, SKIN},
+          {139, 89, SKIN},
+          {100, 75, BLACK},
+          {139, 75, BLACK},
+          {120, 60, BLACK},
+          {120, 89, BLACK},
+          {99, 75, SKIN},
+          {140, 75, SKIN}}},
+        {"only the main button outside browser mode",
+         false,
+         true,
+         {0, 1, 2},
+         {{50, 76, DOWN}, {120, 75, SKIN}, {170, 75, SKIN}}},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.what);
+        painted phone;
+        phone.picture.browser_mode = r.browser;
+        if (r.with_down) phone.picture.down = flat(DOWN);
+        for (int key : r.pressed) phone.picture.pressed.set(key);
+        const QImage image = phone.paint();
+        for (const probe& p : r.probes)
+            EXPECT_EQ(image.pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+    }
+
+    // An empty client draws nothing, not even pressed keys.
+    painted empty;
+    empty.picture.down = flat(DOWN);
+    empty.picture.pressed.set(0);
+    EXPECT_EQ(ink_of(empty.paint({0, 0, 0, 0}), SKIN, {}).stray, 0);
+}
+
+TEST(PhonePainter, ThumbsHaveBodyHighlightAndShadowUnlessSizeless) {
+    // The speaker thumb at level 0 sits on the left end of its track,
+    // (110, 106): 7x12 covers 107..113 x 100..111.
+    painted phone;
+    phone.picture.status = "x";  // texts do not reach the thumbs
+    QImage image = phone.paint();
+    const struct {
+        int x, y;
+        QRgb colour;
+    } probes[] = {{110, 106, BODY},
+                  {107, 105, HILITE},
+                  {110, 100, HILITE},
+                  {113, 105, SHADOW},
+                  {110, 111, SHADOW},
+                  {106, 106, SKIN},
+                  {114, 106, SKIN},
+                  {110, 112, SKIN},
+                  // the microphone thumb, level 0 on 10,100 80x12
+                  {10, 106, BODY},
+                  {7, 104, HILITE}};
+    for (const auto& p : probes) EXPECT_EQ(image.pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+
+    phone.layout.rects[kestrel::RECT_THUMB] = {0, 0, 0, 12};
+    image = phone.paint();
+    EXPECT_EQ(image.pixel(110, 106), SKIN);
+    EXPECT_EQ(image.pixel(10, 106), SKIN);
+}
+
+// The whole phone: a skin folder with a 2x2 checker background and a flat
+// down picture, drawn by the control for its 275x190 window.
+TEST(PhonePainter, ControlStretchesItsSkinAndShowsItsStatusAndHeldKeys) {
+    QTemporaryDir dir;
+    QImage checker(2, 2, QImage::Format_RGB32);
+    const QRgb quadrant[4] = {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 128, 0), qRgb(64, 64, 64)};
+    for (int i = 0; i < 4; ++i) checker.setPixel(i % 2, i / 2, quadrant[i]);
+    ASSERT_TRUE(checker.save(dir.filePath("bg.bmp")));
+    QImage down(1, 1, QImage::Format_RGB32);
+    down.fill(DOWN);
+    ASSERT_TRUE(down.save(dir.filePath("dn.bmp")));
+    const QByteArray saved = qgetenv("KESTREL_SKINS");
+    qputenv("KESTREL_SKINS", dir.path().toUtf8());
+
+    auto pool = std::make_shared<engine_pool>();
+    kestrel::control_environment environment;
+    environment.create_engine = [pool](const char*, ITarnwickVXL** out) {
+        auto* engine = new fake_engine;
+        engine->AddRef();
+        pool->created.push_back(engine);
+        *out = engine;
+        return VXL_S_OK;
+    };
+    environment.timers = std::make_unique<fake_timers>();
+    environment.log_file = process_temp_home() + "/VXLAX-paint.log";
+    environment.echo_delay = 0;
+    std::unique_ptr<kestrel::active_x_phone, void (*)(kestrel::active_x_phone*)> control(
+        new kestrel::active_x_phone(std::move(environment), nullptr),
+        [](kestrel::active_x_phone* c) { c->Release(); });
+    control->SetParameter("ParametersToExpect", "0");
+    control->SetParameter("BackgroundBMP", "bg.bmp");
+    control->SetParameter("BackgroundDownBMP", "dn.bmp");
+    control->SetParameter("StatusFonts", "DejaVu Sans");
+
+    // The first paint starts the set-up, but only after it returns.
+    QWidget* widget = control->Widget();
+    ASSERT_EQ(widget->size(), QSize(275, 190));
+    widget->grab();
+    EXPECT_FALSE(control->initial_setup_complete());
+    test_control::deliver();
+    ASSERT_TRUE(control->initial_setup_complete());
+    pool->created.back()->raise([](IVXLCallback* s) { return s->ConnectedToCallAgent(); });
+    test_control::deliver();
+
+    control->OnKeyDown('5');  // held on the keyboard: key 5 is 161,81 50x30
+    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    control->OnKeyUp('5');
+    EXPECT_EQ(image.pixel(68, 47), quadrant[0]);
+    EXPECT_EQ(image.pixel(206, 47), quadrant[1]);
+    EXPECT_EQ(image.pixel(68, 142), quadrant[2]);
+    EXPECT_EQ(image.pixel(230, 170), quadrant[3]);
+    // Nearest neighbour: no blend either side of the middle (137.5, 95).
+    EXPECT_EQ(image.pixel(134, 47), quadrant[0]);
+    EXPECT_EQ(image.pixel(141, 47), quadrant[1]);
+    EXPECT_EQ(image.pixel(68, 93), quadrant[0]);
+    EXPECT_EQ(image.pixel(68, 97), quadrant[2]);
+    EXPECT_EQ(image.pixel(186, 96), DOWN);
+    EXPECT_EQ(image.pixel(160, 96), quadrant[3]);
+    // Status (68,4 126x15) and its label (107,22 41x14) in #FFFF00, the
+    // initial status colour, and nowhere else.
+    int status = 0, label = 0, stray = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixel(x, y) != STATUS) continue;
+            if (QRect(68, 4, 126, 15).contains(x, y))
+                ++status;
+            else if (QRect(107, 22, 41, 14).contains(x, y))
+                ++label;
+            else
+                ++stray;
+        }
+    EXPECT_GT(status, 0);
+    EXPECT_GT(label, 0);
+    EXPECT_EQ(stray, 0);
+
+    // Once set up, a changed colour or skin name is read at once.
+    QImage other(1, 1, QImage::Format_RGB32);
+    other.fill(SKIN);
+    ASSERT_TRUE(other.save(dir.filePath("other.bmp")));
+    control->SetParameter("BackgroundBMP", "other.bmp");
+    control->SetParameter("StatusTextColor", "#00FF00");
+    const QImage changed = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(changed.pixel(68, 47), SKIN);
+    EXPECT_EQ(changed.pixel(206, 142), SKIN);
+    EXPECT_GT(ink_of(changed, qRgb(0, 255, 0), {68, 4, 126, 15}).inside, 0);
+
+    if (saved.isNull())
+        qunsetenv("KESTREL_SKINS");
+    else
+        qputenv("KESTREL_SKINS", saved);
+}
+
+}  // namespace
+}  // namespace voxline::test
