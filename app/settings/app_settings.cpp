@@ -46,7 +46,11 @@ std::optional<app_settings> app_settings::load(const std::string& folder) {
 
     read_section(ini, k_section_dialdeck, k_dialdeck_keys, settings.m_values);
     read_section(ini, k_section_phone, k_phone_keys, settings.m_values);
-    read_section(ini, k_section_ads, k_ads_keys, settings.m_values);
+    for (int n = 1; n <= k_ads_key_count; ++n) {
+        const std::string key = ad_key(n);
+        settings.m_values[{std::string(k_section_ads), key}] =
+            scramble(ini.read_value(k_section_ads, scramble(key)));
+    }
     return settings;
 }
 

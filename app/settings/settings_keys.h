@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace dialdeck {
@@ -71,6 +72,12 @@ inline constexpr std::array<std::string_view, 45> k_phone_keys = {
     "EnableTwoButton",
 };
 
-inline constexpr std::array<std::string_view, 2> k_ads_keys = {"Ad001", "Ad002"};
+// Ad001 to Ad999: the advertisement entries, taken in name order.
+inline constexpr int k_ads_key_count = 999;
+
+inline std::string ad_key(int n) {
+    const char digits[] = {char('0' + n / 100 % 10), char('0' + n / 10 % 10), char('0' + n % 10)};
+    return "Ad" + std::string(digits, 3);
+}
 
 }  // namespace dialdeck

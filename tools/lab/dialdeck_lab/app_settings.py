@@ -104,9 +104,9 @@ def write_private_file(path, data):
 def _button_dressing(address, http_port):
     base = "http://%s:%d" % (address, http_port)
     groups = [
-        (10, 450, 80, 24, "Account", base + "/account?pin=[pinNumber]"),
-        (100, 450, 80, 24, "Balance", base + "/balance?pin=[pinNumber]"),
-        (190, 450, 80, 24, "Rates", base + "/rates"),
+        (10, 264, 80, 24, "Account", base + "/account?pin=[pinNumber]"),
+        (100, 264, 80, 24, "Balance", base + "/balance?pin=[pinNumber]"),
+        (190, 264, 80, 24, "Rates", base + "/rates"),
         (0, 0, 0, 0, "Button4", ""),
         (0, 0, 0, 0, "Button5", ""),
         (0, 0, 0, 0, "Button6", ""),
@@ -118,13 +118,14 @@ def _button_dressing(address, http_port):
 
 
 def _window_dressing():
-    fields = ["300", "520", "Dialdeck", "226", "380",      # window, caption, phone size
-              "10", "390", "280", "50",                    # advertisement place and size
+    # The phone at its skins' own size, so they are drawn unstretched.
+    fields = ["300", "370", "Dialdeck", "275", "190",      # window, caption, phone size
+              "10", "196", "280", "60",                    # advertisement place and size
               "236", "233", "216",                         # background
               "1", "1", "1", "1", "1", "1", "1",           # menu entries
-              "1", "10", "485",                            # date and time line
-              "1", "10", "500",                            # call duration line
-              "1", "150", "485",                           # account line
+              "1", "10", "296",                            # date and time line
+              "1", "10", "332",                            # call duration line
+              "1", "10", "314",                            # account line
               "0", "0", "0",                               # label text colour
               "1", "1", "1", "1"]                          # recent list, account pages
     return ",".join(fields)
@@ -169,6 +170,17 @@ def lab_sections(address="127.0.0.1", mgcp_port=2727, directory_port=2740, https
         ("AllowSimultaneous", "false"),
         ("AudioInputSampleSize", "20"),
         ("AuditEndpointTimeout", "0"),
+        # The light skin drawn for the registered default layout.
+        ("BackgroundBMP", "Dialdeck_bg.bmp"),
+        ("BackgroundDownBMP", "Dialdeck_dn.bmp"),
+        ("ButtonTextColor", "#000000"),
+        ("StatusTextColor", "#000000"),
+        ("Layout", "  0,  81, 72, 43|104,  45, 50, 30|161,  45, 50, 30|218,  45, 50, 30|"
+                   "104,  81, 50, 30|161,  81, 50, 30|218,  81, 50, 30|104, 117, 50, 30|"
+                   "161, 117, 50, 30|218, 117, 50, 30|104, 154, 50, 30|161, 154, 50, 30|"
+                   "218, 154, 50, 30|239,   7, 14, 12|253,   7, 14, 12|  0,   0,  0,  0|"
+                   "107,   6,127, 17|150,  24,111, 11|107,  22, 41, 14| 13, 138, 50, 12|"
+                   " 15, 155, 50, 12|  0,   0,  5, 12"),
         ("CallerIDName", ""),
         ("CallerIDNumber", ""),
         ("CallManager", address),
@@ -178,7 +190,8 @@ def lab_sections(address="127.0.0.1", mgcp_port=2727, directory_port=2740, https
         ("JitterBufferSize", "60"),
         ("JitterBufferThreshold", "40"),
         ("MGCPPort", "2427"),
-        ("Mode", "voxline"),
+        # Not naming the engine: the keypad dials, nothing is called at log-on.
+        ("Mode", "dialdeck"),
         ("NATProxyAddress", ""),
         ("NATProxyPort", "0"),
         ("OverRideANI", "false"),
@@ -187,7 +200,10 @@ def lab_sections(address="127.0.0.1", mgcp_port=2727, directory_port=2740, https
         ("QOSSetting", "0"),
         ("VXLConfigFlags", "0x29"),
     ]
-    ads = [("Ad001", ""), ("Ad002", "")]
+    # The lab's own pictures; HTTPS only when the application trusts the lab's CA.
+    pictures = ("https://%s:%d/ads/" % (address, https_port) if ca_file else web + "/ads/")
+    ads = [("Ad001", pictures + "animated.gif,20," + web + "/rates"),
+           ("Ad002", pictures + "still.bmp,10," + web + "/balance")]
     return [("Dialdeck", dialdeck), ("Phone", phone), ("Ads", ads)]
 
 

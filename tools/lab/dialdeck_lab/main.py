@@ -6,6 +6,7 @@ import subprocess
 import sys
 
 from . import VERSION
+from .ads import own_pictures
 from .app_settings import write_app_folder
 from .directory import DirectoryServer
 from .server import LabServer, Logger
@@ -57,6 +58,19 @@ def write_lab_app_folder(args):
     return 0
 
 
+def write_lab_ads(folder):
+    try:
+        os.makedirs(folder, exist_ok=True)
+        for name, data in own_pictures().items():
+            with open(os.path.join(folder, name), "wb") as handle:
+                handle.write(data)
+    except OSError as problem:
+        print("dialdeck-lab: --write-ads: %s" % problem, file=sys.stderr)
+        return 1
+    print("ads written dir=%s" % folder, flush=True)
+    return 0
+
+
 def build_parser():
     parser = argparse.ArgumentParser(
         prog="dialdeck-lab",
@@ -100,6 +114,9 @@ def build_parser():
                         help="folder for the lab's CA and certificate (default: a temporary one)")
     parser.add_argument("--tls-variant", choices=VARIANTS, default="good",
                         help="certificate the HTTPS server shows (default good)")
+    parser.add_argument("--ads-dir", metavar="DIR",
+                        help="pictures served as /ads/NAME (default: the lab's own still.bmp "
+                             "and animated.gif)")
     parser.add_argument("--owner-key", default="DialdeckLab",
                         help="owner key the PIN page accepts (default DialdeckLab)")
     parser.add_argument("--silent", action="store_true",
@@ -109,6 +126,8 @@ def build_parser():
     parser.add_argument("--write-app-folder", metavar="DIR",
                         help="write an application folder for dialdeck that uses this lab "
                              "(its addresses and ports) to DIR, then exit")
+    parser.add_argument("--write-ads", metavar="DIR",
+                        help="write the lab's own advertisement pictures to DIR, then exit")
     parser.add_argument("--version", action="version", version="dialdeck-lab " + VERSION)
     return parser
 
@@ -117,6 +136,8 @@ def main(argv=None):
     args = build_parser().parse_args(argv)
     if args.write_app_folder:
         return write_lab_app_folder(args)
+    if args.write_ads:
+        return write_lab_ads(args.write_ads)
     try:
         for network in args.allow_network:
             allow_network(network)
@@ -141,7 +162,7 @@ def main(argv=None):
     server.agent.directory = directory
     try:
         web = WebServices(args.address, args.https_port, args.http_port, args.tls_dir,
-                          args.tls_variant, store, args.owner_key, server.log)
+                          args.tls_variant, store, args.owner_key, server.log, args.ads_dir)
     except (OSError, ValueError, subprocess.SubprocessError) as problem:
         print("dialdeck-lab: web services: %s" % problem, file=sys.stderr)
         directory.stop()

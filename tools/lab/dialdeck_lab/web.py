@@ -1,5 +1,6 @@
 """The operator's web services: the PIN page (HTTPS only), the version
-document and the account, balance and rates pages, over HTTPS and plain HTTP,
+document, the account, balance and rates pages and the advertisement pictures
+(/ads/NAME, see ads.py), over HTTPS and plain HTTP,
 each server on its own thread.
 
 At start the lab makes its own CA and a server certificate with the openssl
@@ -17,8 +18,10 @@ import tempfile
 import threading
 import urllib.parse
 
+from .ads import AdPictures, kind as picture_kind
+
 VARIANTS = ("good", "expired", "wrong-name", "unknown-ca")
-SERVICES = ("pin", "version", "pages")
+SERVICES = ("pin", "version", "pages", "ads")
 MODES = ("normal", "hang", "fail", "garbage")
 PIN_ANSWERS = ("auto", "true", "false")
 MAX_REQUESTS = 500
@@ -132,8 +135,9 @@ def make_certificates(folder, variant, address):
 class WebState:
     """What the services answer; shared by both servers and the control port."""
 
-    def __init__(self, store, owner_key, log):
+    def __init__(self, store, owner_key, log, ads_dir=None):
         self.store = store
+        self.ads = AdPictures(ads_dir)
         self.owner_key = owner_key
         self.log = log
         self.lock = threading.Lock()
@@ -205,7 +209,7 @@ def _handler(state, scheme):
             pass
 
         def _send(self, status, body, kind):
-            data = body.encode("utf-8")
+            data = body if isinstance(body, bytes) else body.encode("utf-8")
             self.send_response(status)
             self.send_header("Content-Type", kind)
             self.send_header("Content-Length", str(len(data)))
@@ -216,7 +220,8 @@ def _handler(state, scheme):
             path = self.path
             plain = path.split("?", 1)[0].split("&", 1)[0]
             service = ("version" if plain == "/version.xml"
-                       else "pages" if plain in PAGES else "pin")
+                       else "pages" if plain in PAGES
+                       else "ads" if plain.startswith("/ads/") else "pin")
             with state.lock:
                 mode = state.modes[service]
             if mode == "hang":
@@ -236,6 +241,13 @@ def _handler(state, scheme):
                     body = state.version_body
                 state.record(scheme, path, service, 200)
                 self._send(200, body, "text/xml")
+            elif service == "ads":
+                picture = state.ads.get(urllib.parse.unquote(plain[len("/ads/"):]))
+                state.record(scheme, path, service, 200 if picture is not None else 404)
+                if picture is None:
+                    self._send(404, "<html><body>No such picture</body></html>", "text/html")
+                else:
+                    self._send(200, picture, picture_kind(plain))
             elif service == "pages":
                 state.record(scheme, path, service, 200)
                 self._send(200, PAGES[plain], "text/html")
@@ -281,8 +293,9 @@ class TlsServer(_Server):
 
 
 class WebServices:
-    def __init__(self, address, https_port, http_port, tls_dir, variant, store, owner_key, log):
-        self.state = WebState(store, owner_key, log)
+    def __init__(self, address, https_port, http_port, tls_dir, variant, store, owner_key, log,
+                 ads_dir=None):
+        self.state = WebState(store, owner_key, log, ads_dir)
         self._own_dir = None
         if not tls_dir:
             tls_dir = self._own_dir = tempfile.mkdtemp(prefix="dialdeck-lab-tls-")

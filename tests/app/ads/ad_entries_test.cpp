@@ -1,0 +1,85 @@
+#include "ad_entries.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app_settings.h"
+#include "atomic_file.h"
+#include "scrambler.h"
+#include "settings_test_support.h"
+
+namespace voxline::test {
+namespace {
+
+using dialdeck::ad_entry;
+
+TEST(AdEntries, PairsThenEntries) {
+    const std::string f = "/opt/dd/";
+    struct row {
+        const char* what;
+        const char* advertisements;
+        std::vector<std::string> ads;
+        std::vector<ad_entry> expected;
+    };
+    const row rows[] = {
+        {"pairs", "a.gif,5,b.bmp,10", {}, {{f + "a.gif", 5, ""}, {f + "b.bmp", 10, ""}}},
+        {"pairs first, then the entries",
+         "p.gif,2",
+         {"q.gif,3,http://lab/q", "", "r.bmp,4"},
+         {{f + "p.gif", 2, ""}, {f + "q.gif", 3, "http://lab/q"}, {f + "r.bmp", 4, ""}}},
+        {"no time, zero or nonsense: one second",
+         "a.gif,0,b.gif,x,c.gif,-7,d.gif",
+         {"e.gif"},
+         {{f + "a.gif", 1, ""},
+          {f + "b.gif", 1, ""},
+          {f + "c.gif", 1, ""},
+          {f + "d.gif", 1, ""},
+          {f + "e.gif", 1, ""}}},
+        {"a huge time is held to a day",
+         "a.gif,99999999999999999999",
+         {"b.gif,90000"},
+         {{f + "a.gif", 86400, ""}, {f + "b.gif", 86400, ""}}},
+        {"web pictures unchanged, a link keeps its commas",
+         "",
+         {"HTTPS://lab:2743/ads/a.gif, 20 ,http://lab/r?a=1,b=2"},
+         {{"HTTPS://lab:2743/ads/a.gif", 20, "http://lab/r?a=1,b=2"}}},
+        {"folders and absolute files",
+         "pics\\a.gif,5,/srv/b.gif,6",
+         {},
+         {{f + "pics/a.gif", 5, ""}, {"/srv/b.gif", 6, ""}}},
+        {"no picture, no entry", ",5, ,6", {",3,http://lab/x", " "}, {}},
+    };
+    for (const row& r : rows) {
+        EXPECT_EQ(dialdeck::ad_entries(r.advertisements, r.ads, f), r.expected) << r.what;
+    }
+}
+
+TEST(AdEntries, FromTheSettingsByKeyName) {
+    temp_folder folder;
+    std::filesystem::create_directories(folder.path() + "config");
+    std::string ini;
+    const auto line = [&](const char* key, const char* value) {
+        ini += dialdeck::scramble(key) + "=" + dialdeck::scramble(value) + "\r\n";
+    };
+    ini += "[Dialdeck]\r\n";
+    line("Advertisements", "a.gif,5");
+    ini += "[Phone]\r\n";
+    line("Port", "2427");
+    // File order is not the order shown: Ad001 to Ad999 by name.
+    ini += "[Ads]\r\n";
+    line("Ad999", "z.gif,9");
+    line("Ad010", "k.gif,8");
+    line("Ad001", "b.gif,7");
+    ASSERT_TRUE(dialdeck::write_whole_file(dialdeck::config_path(folder.path()), ini));
+    const auto settings = dialdeck::app_settings::load(folder.path());
+    ASSERT_TRUE(settings);
+    const auto entries = dialdeck::ad_entries(*settings);
+    ASSERT_EQ(entries.size(), 4u);
+    const char* names[] = {"a.gif", "b.gif", "k.gif", "z.gif"};
+    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(entries[i].picture, folder.path() + names[i]);
+    EXPECT_EQ(entries[3].seconds, 9);
+}
+
+}  // namespace
+}  // namespace voxline::test

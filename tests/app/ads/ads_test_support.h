@@ -1,0 +1,47 @@
+// The lab's own advertisement pictures, written once per test program, and
+// hand-made GIFs for the edge cases.
+#pragma once
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <cstdio>
+#include <string>
+
+#include "settings_test_support.h"
+
+namespace voxline::test {
+
+inline const std::string& lab_pictures_folder() {
+    static temp_folder folder;
+    static const bool written = [] {
+        const std::string command = std::string(PYTHON_EXECUTABLE) +
+                                    " " LAB_FOLDER "/dialdeck-lab --write-ads " + folder.path();
+        return std::system(command.c_str()) == 0;
+    }();
+    (void)written;
+    return folder.path();
+}
+
+inline QByteArray lab_picture(const char* name) {
+    QFile file(QString::fromStdString(lab_pictures_folder()) + name);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A GIF of 1x1 frames on a screen of the given size.
+inline QByteArray tiny_gif(int frames, int width = 1, int height = 1) {
+    QByteArray gif("GIF89a");
+    gif += char(width & 0xff);
+    gif += char(width >> 8);
+    gif += char(height & 0xff);
+    gif += char(height >> 8);
+    gif += QByteArray("\x80\x00\x00", 3);  // two-colour table
+    gif += QByteArray("\x00\x00\x00\xff\xff\xff", 6);
+    for (int i = 0; i < frames; ++i) {
+        gif += QByteArray("\x21\xf9\x04\x00\x0a\x00\x00\x00", 8);  // 10 hundredths
+        gif += QByteArray("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 15);
+    }
+    return gif + ";";
+}
+
+}  // namespace voxline::test

@@ -1,0 +1,197 @@
+// The start-up login: dialog, PIN page, three strikes.
+#include "login_flow.h"
+
+#include <gtest/gtest.h>
+
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include "account_record.h"
+#include "login_test_support.h"
+
+namespace voxline::test {
+namespace {
+
+using namespace dialdeck;
+
+const char* const INVALID = "Invalid User Account.";
+
+std::function<void(QWidget*)> log_in(const char* account, const char* pin) {
+    return [=](QWidget* dialog) {
+        auto edit = [&](const char* name) { return dialog->findChild<QLineEdit*>(name); };
+        edit("account")->clear();
+        edit("pin")->clear();
+        QTest::keyClicks(edit("account"), account);
+        QTest::keyClicks(edit("pin"), pin);
+        QTest::mouseClick(dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok),
+                          Qt::LeftButton);
+    };
+}
+
+std::function<void(QWidget*)> cancel() {
+    return [](QWidget* dialog) { qobject_cast<QDialog*>(dialog)->reject(); };
+}
+
+// Checks the box's text and closes it.
+std::function<void(QWidget*)> invalid_box() {
+    return [](QWidget* box) {
+        auto* message = qobject_cast<QMessageBox*>(box);
+        ASSERT_TRUE(message);
+        EXPECT_EQ(message->text(), INVALID);
+        message->accept();
+    };
+}
+
+struct LoginFlowTest : testing::Test {
+    void SetUp() override {
+        settings = lab_settings(folder, tls.path(), nullptr);
+        ASSERT_TRUE(settings);
+        // The account alone is the record: no directory needed here.
+        ASSERT_TRUE(settings->write("Dialdeck", "LDAP", "0,127.0.98.1,1"));
+        ASSERT_TRUE(settings->write("Dialdeck", "PINEnable", "TRUE"));
+    }
+    // A PIN page that answers from a list, keeping what it was asked.
+    web_fetcher page(std::vector<pin_verdict> answers) {
+        return [this, answers](const web_request& request) {
+            urls.push_back(request.url);
+            const pin_verdict v = answers.at(std::min(urls.size(), answers.size()) - 1);
+            // Network errors may quote the address, record and all.
+            if (v == pin_verdict::failed) return web_answer{false, 0, {}, "refused " + request.url};
+            return web_answer{true,
+                              200,
+                              v == pin_verdict::valid ? "<Verify><Valid>true</Valid></Verify>"
+                                                      : "<Verify><Valid>false</Valid></Verify>",
+                              {}};
+        };
+    }
+
+    temp_folder tls;
+    temp_folder folder;
+    std::optional<app_settings> settings;
+    std::vector<QString> urls;
+};
+
+TEST_F(LoginFlowTest, NoLoginConfiguredShowsNothing) {
+    ASSERT_TRUE(settings->write("Dialdeck", "LoginOptions", "0,1,0,1"));
+    modal_answers answers({});
+    EXPECT_EQ(run_login(nullptr, *settings, {page({pin_verdict::valid})}), login_outcome::no_login);
+    EXPECT_TRUE(answers.titles.empty());
+    EXPECT_TRUE(urls.empty());
+}
+
+TEST_F(LoginFlowTest, CancelEndsTheProgram) {
+    modal_answers answers({cancel()});
+    EXPECT_EQ(run_login(nullptr, *settings, {page({pin_verdict::valid})}),
+              login_outcome::exit_program);
+    EXPECT_EQ(answers.titles, std::vector<QString>{"Login to Dialdeck"});
+    EXPECT_TRUE(urls.empty());
+}
+
+TEST_F(LoginFlowTest, PinPageVerdicts) {
+    using v = pin_verdict;
+    struct row {
+        const char* name;
+        std::vector<pin_verdict> verdicts;
+        login_outcome outcome;
+        int boxes;
+    };
+    const row rows[] = {
+        {"valid", {v::valid}, login_outcome::logged_in, 0},
+        {"invalid then valid", {v::invalid, v::valid}, login_outcome::logged_in, 1},
+        {"two failures then valid", {v::failed, v::invalid, v::valid}, login_outcome::logged_in, 2},
+        {"three strikes", {v::invalid, v::failed, v::invalid}, login_outcome::exit_program, 3},
+    };
+    testing::internal::CaptureStderr();
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.name);
+        urls.clear();
+        std::deque<std::function<void(QWidget*)>> script;
+        for (int i = 0; i < r.boxes; ++i) {
+            script.push_back(log_in("2191001", "1234"));
+            script.push_back(invalid_box());
+        }
+        if (r.outcome == login_outcome::logged_in) script.push_back(log_in("2191001", "1234"));
+        modal_answers answers(std::move(script));
+        EXPECT_EQ(run_login(nullptr, *settings, {page(r.verdicts)}), r.outcome);
+        EXPECT_EQ(urls.size(), r.verdicts.size());
+        EXPECT_EQ(settings->reread("Dialdeck", "State"),
+                  r.outcome == login_outcome::logged_in ? "2191001" : "");
+    }
+    const std::string output = testing::internal::GetCapturedStderr();
+    EXPECT_NE(output.find("refused"), std::string::npos);
+    EXPECT_EQ(output.find("2191001"), std::string::npos) << output;
+    ASSERT_FALSE(urls.empty());
+    EXPECT_TRUE(urls.back().endsWith("/verify&PIN=2191001&ownerKey=DialdeckLab"))
+        << urls.back().toStdString();
+}
+
+TEST_F(LoginFlowTest, PinCheckOffLogsInAfterTheDialog) {
+    ASSERT_TRUE(settings->write("Dialdeck", "PINEnable", "FALSE"));
+    modal_answers answers({log_in("2191001", "1234")});
+    EXPECT_EQ(run_login(nullptr, *settings, {page({pin_verdict::invalid})}),
+              login_outcome::logged_in);
+    EXPECT_TRUE(urls.empty());
+}
+
+// Started from the running event loop before any other window shows: closing
+// the dialog must not end the program's loop.
+TEST_F(LoginFlowTest, TheEventLoopOutlivesTheDialog) {
+    modal_answers answers({log_in("2191001", "1234")});
+    bool still_running = false;
+    QTimer bound;
+    bound.setSingleShot(true);
+    QObject::connect(&bound, &QTimer::timeout, [] { QApplication::quit(); });
+    QTimer::singleShot(0, [&] {
+        EXPECT_EQ(run_login(nullptr, *settings, {page({pin_verdict::valid})}),
+                  login_outcome::logged_in);
+        QTimer::singleShot(50, [&] {
+            still_running = true;
+            QApplication::quit();
+        });
+        bound.start(10000);
+    });
+    QApplication::exec();
+    EXPECT_TRUE(still_running);
+}
+
+// The lab's directory and HTTPS page, with each certificate it can show.
+TEST(LoginAtTheLab, OnlyTheGoodCertificatePasses) {
+    struct row {
+        const char* variant;
+        login_outcome outcome;
+    };
+    const row rows[] = {
+        {"good", login_outcome::logged_in},
+        {"expired", login_outcome::exit_program},
+        {"wrong-name", login_outcome::exit_program},
+        {"unknown-ca", login_outcome::exit_program},
+    };
+    for (const row& r : rows) {
+        SCOPED_TRACE(r.variant);
+        temp_folder tls;
+        temp_folder folder;
+        lab_process lab(tls.path(), r.variant);
+        ASSERT_TRUE(lab.ready());
+        auto settings = lab_settings(folder, tls.path(), &lab);
+        ASSERT_TRUE(settings);
+        const bool good = r.outcome == login_outcome::logged_in;
+        std::deque<std::function<void(QWidget*)>> script;
+        for (int i = 0; i < (good ? 1 : 3); ++i) {
+            script.push_back(log_in("2191001", "1234"));
+            if (!good) script.push_back(invalid_box());
+        }
+        modal_answers answers(std::move(script));
+        EXPECT_EQ(run_login(nullptr, *settings), r.outcome);
+        // A refused handshake never reaches the page.
+        EXPECT_EQ(lab.requests("web-requests"), good ? 1 : 0);
+        EXPECT_EQ(account_record(settings->reread("Dialdeck", "State")).field(RECORD_PIN),
+                  good ? "1234" : "");
+    }
+}
+
+}  // namespace
+}  // namespace voxline::test

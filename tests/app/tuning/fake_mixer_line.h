@@ -1,0 +1,67 @@
+// A mixer line in memory whose changes "from elsewhere" are signalled through
+// an eventfd, as a card's mixer signals through its poll descriptors.
+#pragma once
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "mixer_line.h"
+
+namespace voxline::test {
+
+struct fake_mixer_state {
+    long minimum = 0;
+    long maximum = 100;
+    long steps = 100;
+    std::vector<long> values{40, 80};
+    int event = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    ~fake_mixer_state() { ::close(event); }
+
+    // Another program moved the volume.
+    void change(std::vector<long> now) {
+        values = std::move(now);
+        const uint64_t one = 1;
+        (void)!::write(event, &one, sizeof one);
+    }
+};
+
+class fake_mixer_line final : public dialdeck::mixer_line {
+  public:
+    explicit fake_mixer_line(std::shared_ptr<fake_mixer_state> state) : m_state(std::move(state)) {}
+    long minimum() const override { return m_state->minimum; }
+    long maximum() const override { return m_state->maximum; }
+    long steps() const override { return m_state->steps; }
+    std::vector<long> values() override { return m_state->values; }
+    bool set_values(const std::vector<long>& values) override {
+        m_state->values = values;
+        return true;
+    }
+    std::vector<int> notice_descriptors() override { return {m_state->event}; }
+    void take_notices() override {
+        uint64_t count;
+        while (::read(m_state->event, &count, sizeof count) == sizeof count) {
+        }
+    }
+
+  private:
+    std::shared_ptr<fake_mixer_state> m_state;
+};
+
+inline dialdeck::mixer_line_opener fake_opener(std::shared_ptr<fake_mixer_state> state) {
+    return [state](dialdeck::mixer_line_kind, std::string&) {
+        return std::make_unique<fake_mixer_line>(state);
+    };
+}
+
+inline dialdeck::mixer_line_opener no_mixer() {
+    return [](dialdeck::mixer_line_kind, std::string& error) {
+        error = "No mixer device";
+        return std::unique_ptr<dialdeck::mixer_line>();
+    };
+}
+
+}  // namespace voxline::test

@@ -1,0 +1,92 @@
+"""The dialdeck program end to end: the real control and engine (virtual
+audio) against the lab, logged in through the directory and the HTTPS PIN
+page, a call to 600 typed on the keypad, the call timer and the recent
+numbers; a picture of the window for people."""
+
+import os
+import shutil
+import tempfile
+import unittest
+
+from dialdeck_process import Dialdeck, Display, wait_until, write_app_folder
+from harness import ROOT, EndToEndTest
+
+ARTIFACT = os.path.join(os.environ.get("BUILD_DIR", os.path.join(ROOT, "build")), "artifacts",
+                        "dialdeck-call.png")
+
+
+class DialdeckTest(EndToEndTest):
+    block = 91
+
+    def setUp(self):
+        super().setUp()
+        self.display = Display(self.block)
+        self.addCleanup(self.display.stop)
+        self.tls = tempfile.mkdtemp(prefix="dialdeck-tls-")
+        self.app = tempfile.mkdtemp(prefix="dialdeck-app-")
+        self.addCleanup(shutil.rmtree, self.tls, True)
+        self.addCleanup(shutil.rmtree, self.app, True)
+        self.lab = self.start_lab(extra=["--tls-dir", self.tls])
+        write_app_folder(self.app, self.network.lab_address(), self.tls)
+
+    def start_dialdeck(self, env=None):
+        program = Dialdeck(self.display, self.app, self.network.phone_address(), env)
+        self.addCleanup(program.stop)
+        return program
+
+    def log_in(self, program, account="2191001", pin="1234"):
+        dialog = self.display.window("Login to Dialdeck")
+        self.assertTrue(dialog, "no login dialog\n" + program.stderr())
+        self.display.type_into(dialog, ("type", account), ("key", "Tab"), ("type", pin),
+                               ("key", "Return"))
+
+    def registered_endpoint(self):
+        def find():
+            for endpoint in self.lab.command("endpoints")["endpoints"]:
+                if endpoint.get("registered"):
+                    return endpoint
+            return None
+        return wait_until(find, 20)
+
+    def test_login_call_to_600_timer_and_recent_numbers(self):
+        if os.path.exists(ARTIFACT):
+            os.unlink(ARTIFACT)
+        program = self.start_dialdeck({"DIALDECK_GRAB": ARTIFACT})
+        self.log_in(program)
+        endpoint = self.registered_endpoint()
+        self.assertTrue(endpoint, "no registration\n" + program.stderr())
+        self.assertEqual((endpoint["account"], endpoint["pin"]), ("2191001", "1234"))
+
+        web = [r["path"] for r in self.lab.command("web-requests")["requests"]]
+        self.assertTrue(any("version.xml" in w for w in web), web)
+        self.assertTrue(any("PIN=****" in w for w in web), web)
+        codes = [r["code"] for r in self.lab.command("directory-requests")["requests"]]
+        self.assertEqual(codes[:2], [9, 22])
+
+        window = self.display.window("Dialdeck")
+        self.assertTrue(window)
+        self.display.type_into(window, ("type", "600"), ("key", "Return"))
+        call = wait_until(lambda: [c for c in self.lab.command("calls")["calls"]
+                                   if c["number"] == "600"], 20)
+        self.assertTrue(call, "no call to 600\n" + program.stderr())
+        # The caller identity pushed from the directory record goes with the call.
+        caller = self.lab.state(endpoint["name"])
+        self.assertEqual((caller["caller_name"], caller["caller_number"]), ("Alma Berg", "7001"))
+        saved = wait_until(lambda: "saved " + ARTIFACT in program.stderr(), 20)
+        self.assertTrue(saved, program.stderr())
+        # The picture comes a few seconds into the call: the timer has counted.
+        self.assertRegex(program.stderr(), r"\(Call Duration: 00:00:0[1-9]\)")
+
+        self.lab.command("hangup %s" % endpoint["name"])
+        recent = os.path.join(self.app, "ayahuasca.dat")
+        self.assertTrue(wait_until(lambda: open(recent).read() == "600;\n", 20),
+                        open(recent).read())
+
+        self.assertEqual(program.terminate(), 0)
+        codes = [r["code"] for r in self.lab.command("directory-requests")["requests"]]
+        self.assertEqual(codes[-1], 21)
+        self.assertNotIn("1234", program.stderr())
+
+
+if __name__ == "__main__":
+    unittest.main()
