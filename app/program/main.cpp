@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    auto settings = dialdeck::load_settings_step(dialdeck::application_folder());
+    auto settings = dialdeck::load_settings_step(dialdeck::prepared_application_folder());
     if (!settings) return dialdeck::k_config_missing_exit_code;
     auto control =
         dialdeck::load_control_step(QCoreApplication::applicationDirPath().toStdString());

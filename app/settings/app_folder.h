@@ -19,6 +19,21 @@ std::string application_folder(const folder_sources& sources);
 // The same from the process's environment and /proc/self/exe.
 std::string application_folder();
 
+// $XDG_CONFIG_HOME/dialdeck/, else ~/.config/dialdeck/. Ends in "/".
+std::string user_folder(const folder_sources& sources);
+
+// The default settings an install carries, found from the program's folder:
+// ../share/dialdeck/config/Config.ini (build tree and install alike).
+std::string installed_defaults(const std::string& executable_folder);
+
+// Gives folder a private copy of the defaults file when it has no Config.ini yet;
+// an existing one is never touched. True when the copy was made.
+bool copy_installed_defaults(const std::string& defaults, const std::string& folder);
+
+// application_folder(), first started from the installed defaults when it is the
+// user's folder and holds no settings yet (said on standard error).
+std::string prepared_application_folder();
+
 // A file named by a setting: "\" separates folders as "/" does; a relative
 // name is taken below the application folder.
 std::string application_file(const std::string& folder, const std::string& setting);

@@ -1,65 +1,14 @@
 #include "phone_control.h"
 
-#include <strings.h>
-
-#include <array>
 #include <cstdlib>
+
+#include "kestrel/kestrel_properties.h"
 
 namespace dialdeck {
 
-namespace {
+using kestrel::property_dispid;
 
-// In dispatch-id order from 2.
-constexpr std::array<std::string_view, 48> k_names{
-    "Mode",
-    "PhoneNumber",
-    "CallManager",
-    "CallerIDName",
-    "CallerIDNumber",
-    "Port",
-    "MGCPPort",
-    "SampleSize",
-    "AudioInputSampleSize",
-    "AudioOutputSampleSize",
-    "AudioOutputBufPoolSize",
-    "AudioOutputQueueSize",
-    "JitterBufferSize",
-    "JitterBufferThreshold",
-    "IPPhoneNumber",
-    "CASAccount",
-    "CASPin",
-    "VXLConfigFlags",
-    "AuditEndpointTimeout",
-    "NATProxyAddress",
-    "NATProxyPort",
-    "ParametersToExpect",
-    "BackgroundBMP",
-    "BackgroundDownBMP",
-    "StatusMessages",
-    "ButtonMessages",
-    "ErrorMessages",
-    "MiscMessages",
-    "StatusTextColor",
-    "DisplayTextColor",
-    "ButtonTextColor",
-    "FlashColor",
-    "StatusFonts",
-    "DisplayFonts",
-    "ButtonFonts",
-    "CodePage",
-    "Layout",
-    "SliderOrientation",
-    "SliderBodyColor",
-    "SliderHiLiteColor",
-    "SliderShadowColor",
-    "AllowSimultaneous",
-    "EnablePrefix",
-    "PrefixDigits",
-    "OverRideANI",
-    "ANIDigits",
-    "QOSSetting",
-    "EnableTwoButton",
-};
+namespace {
 
 std::string take_text(char* text) {
     std::string out = text ? text : "";
@@ -68,14 +17,6 @@ std::string take_text(char* text) {
 }
 
 }  // namespace
-
-int property_dispid(std::string_view name) {
-    for (size_t i = 0; i < k_names.size(); ++i)
-        if (name.size() == k_names[i].size() &&
-            ::strncasecmp(name.data(), k_names[i].data(), name.size()) == 0)
-            return static_cast<int>(i) + 2;
-    return 0;
-}
 
 phone_control::~phone_control() {
     if (m_control) {

@@ -9,9 +9,6 @@
 
 namespace dialdeck {
 
-// The property's dispatch id (any case), 0 for a name the control lacks.
-int property_dispid(std::string_view name);
-
 class phone_control {
   public:
     // Takes over the creation's reference.

@@ -34,10 +34,13 @@ from lab_process import Lab  # noqa: E402
 LAB_ADDRESS, PHONE_ADDRESS, DISPLAY = "127.0.92.1", "127.0.92.2", 92
 
 
-def app_folder(tls, login):
+def app_folder(tls, login, ads=None):
+    """ads: which of the lab's ad entries to keep (names); all by default."""
     folder = tempfile.mkdtemp(prefix="dialdeck-bench-")
     sections = lab_sections(address=LAB_ADDRESS, ca_file=os.path.join(tls, "ca.pem"))
     for name, keys in sections:
+        if name == "Ads" and ads is not None:
+            keys[:] = [(key, value) for key, value in keys if key in ads]
         for i, (key, value) in enumerate(keys):
             if key == "LoginOptions" and not login:
                 keys[i] = (key, "0" + value[1:])
@@ -51,9 +54,9 @@ def traced(program, what):
     return float(match.group(1)) if match else None
 
 
-def start(display, tls, login):
+def start(display, tls, login, ads=None):
     """A running dialdeck in Idle, its start time and its folder."""
-    folder = app_folder(tls, login)
+    folder = app_folder(tls, login, ads)
     begin = time.monotonic()
     program = Dialdeck(display, folder, PHONE_ADDRESS, {"DIALDECK_TRACE_STATES": "1"})
     if login:

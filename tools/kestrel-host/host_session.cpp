@@ -21,7 +21,7 @@
 #include <map>
 
 #include "command_words.h"
-#include "property_names.h"
+#include "kestrel/kestrel_properties.h"
 
 namespace kestrel_host {
 
@@ -84,7 +84,7 @@ bool host_session::start(QString& error) {
         m_control->LoadPropertyBag(bag.c_str());
     }
     for (const auto& [name, value] : m_options.sets) {
-        const int dispid = property_dispid(name);
+        const int dispid = kestrel::property_dispid(name);
         if (dispid == 0) {
             error = QString::fromStdString("--set names no property: " + name);
             return false;
@@ -199,7 +199,7 @@ bool host_session::run_command(const std::vector<std::string>& words) {
 
     if (command == "put" || command == "get") {
         if (argc != (command == "put" ? 2u : 1u)) return usage("put NAME VALUE | get NAME");
-        const int dispid = property_dispid(arg(1));
+        const int dispid = kestrel::property_dispid(arg(1));
         if (dispid == 0) {
             fail("no property " + arg(1));
         } else if (command == "put") {

@@ -5,20 +5,16 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <cstdio>
 #include <string>
 
-#include "settings_test_support.h"
+#include "lab_launcher.h"
 
 namespace voxline::test {
 
 inline const std::string& lab_pictures_folder() {
     static temp_folder folder;
-    static const bool written = [] {
-        const std::string command = std::string(PYTHON_EXECUTABLE) +
-                                    " " LAB_FOLDER "/dialdeck-lab --write-ads " + folder.path();
-        return std::system(command.c_str()) == 0;
-    }();
+    static const bool written =
+        run_lab({"--write-ads", QString::fromStdString(folder.path())}).has_value();
     (void)written;
     return folder.path();
 }

@@ -98,7 +98,6 @@ TEST_F(ContactsBookTest, EmptyFieldsAndMarkupInNamesReadBackUnshifted) {
 TEST_F(ContactsBookTest, AddToAMissingFileStartsATable) {
     EXPECT_EQ(book.add({"Ann", "Lee", "7001"}), contacts_save::saved);
     EXPECT_EQ(read(path), "<Table>\n" + ANN + "</Table>");
-    EXPECT_EQ(std::get<std::vector<contact_record>>(book.load()).size(), 1u);
 }
 
 TEST_F(ContactsBookTest, DamagedFilesAreNeverOverwritten) {

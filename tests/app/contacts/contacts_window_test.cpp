@@ -18,15 +18,18 @@
 #include "contacts_actions.h"
 #include "contacts_dialog.h"
 #include "contacts_icons.h"
-#include "contacts_lab.h"
 #include "directory_client.h"
 #include "edit_contact_dialog.h"
+#include "lab_launcher.h"
+#include "modal_answers.h"
 #include "settings_test_support.h"
 
 namespace voxline::test {
 namespace {
 
 using dialdeck::contacts_dialog;
+
+const char* const LAB_ADDRESS = "127.0.93.1";
 
 using rows_t = std::vector<std::pair<QString, QString>>;
 
@@ -86,10 +89,24 @@ struct ContactsWindowTest : testing::Test {
 };
 
 struct ContactsLabTest : ContactsWindowTest {
-    contacts_lab lab;
+    lab_process lab{LAB_ADDRESS};
     void SetUp() override { ASSERT_TRUE(lab.ready()); }
+    // The account record of the subscriber with this number and key, in the lab's group.
+    std::string account_record(const std::string& number, const std::string& key) const {
+        return "a,b," + number + ",c,d,e,f," + key + ",lab,g,h," + LAB_ADDRESS + "," +
+               std::to_string(lab.directory_port);
+    }
     dialdeck::contacts_account account(const char* number, const char* key) {
-        return dialdeck::contacts_account::from_record(lab.record(number, key));
+        return dialdeck::contacts_account::from_record(account_record(number, key));
+    }
+    // The texts of the directory requests with this code, oldest first.
+    std::vector<std::string> requests(int code) {
+        std::vector<std::string> texts;
+        for (const auto& r : lab.requests()) {
+            if (r.toObject().value("code").toInt() == code)
+                texts.push_back(r.toObject().value("text").toString().toStdString());
+        }
+        return texts;
     }
 };
 
@@ -181,7 +198,7 @@ TEST_F(ContactsLabTest, ServerListUnmarkedFirstThenMarkedAndAParseErrorKeepsMyLi
 
     // Boris logs on: his status marks him.
     dialdeck::DirectoryClient presence;
-    ASSERT_TRUE(presence.open(CONTACTS_LAB_ADDRESS, lab.directory_port));
+    ASSERT_TRUE(presence.open(LAB_ADDRESS, lab.directory_port));
     ASSERT_EQ(presence.exchange(22, "7002:K7002", 2), 1);
 
     write(path, "<Table>\n" + record("Ann", "Lee", "111") + "</Table>");
@@ -193,7 +210,7 @@ TEST_F(ContactsLabTest, ServerListUnmarkedFirstThenMarkedAndAParseErrorKeepsMyLi
     EXPECT_EQ(icon_of(dialog.list()->topLevelItem(0)), strip_icon(1));
     EXPECT_EQ(icon_of(dialog.list()->topLevelItem(1)), strip_icon(0));
     EXPECT_NE(strip_icon(0), strip_icon(1));
-    EXPECT_EQ(lab.requests(13), (std::vector<std::string>{"7001", "7001"}));
+    EXPECT_EQ(requests(13), (std::vector<std::string>{"7001", "7001"}));
 
     const QString artifacts = qEnvironmentVariable("DIALDECK_ARTIFACTS", ARTIFACTS_DIR);
     QDir().mkpath(artifacts);
@@ -240,7 +257,7 @@ TEST_F(ContactsLabTest, DirectorySearchSendsBothRequestsAndReportsFailures) {
             EXPECT_EQ(answers.titles.back(), "Searching...");
         }
     }
-    const std::vector<std::string> searches = lab.requests(8);
+    const std::vector<std::string> searches = requests(8);
     ASSERT_GE(searches.size(), 2u);
     EXPECT_EQ(searches[0], "al*:*:lab:K7001:500:false");
     EXPECT_EQ(searches[1], "*:al*:lab:K7001:500:false");
@@ -276,24 +293,20 @@ TEST_F(ContactsLabTest, AddWizardWritesTheFileOrTheServerList) {
     EXPECT_EQ(answers.titles, (std::vector<QString>{"Add Contact", "Add Contact"}));
     EXPECT_EQ(answers.texts, (std::vector<QString>{"Please select a name to add to your contacts.",
                                                    "Boris Chan added to contacts."}));
-    EXPECT_EQ(lab.requests(8), (std::vector<std::string>{"bor*:*:lab:K7003:500:false"}));
-    EXPECT_EQ(lab.requests(11), (std::vector<std::string>{"7003:7002"}));
+    EXPECT_EQ(requests(8), (std::vector<std::string>{"bor*:*:lab:K7003:500:false"}));
+    EXPECT_EQ(requests(11), (std::vector<std::string>{"7003:7002"}));
 
     dialdeck::DirectoryClient list;
-    ASSERT_TRUE(list.open(CONTACTS_LAB_ADDRESS, lab.directory_port));
+    ASSERT_TRUE(list.open(LAB_ADDRESS, lab.directory_port));
     ASSERT_EQ(list.exchange(13, "7003", 1), 1);
     EXPECT_EQ(list.next_item().substr(0, 16), "Boris:Chan:7002:");
     EXPECT_EQ(read(path), "<Table>\n" + record("Dee", "Fox", "7010") + "</Table>");
 }
 
 TEST_F(ContactsLabTest, ActionsCallTheChosenNumberOrEndOnABadColour) {
-    QProcess writer;
-    writer.start(PYTHON_EXECUTABLE, {LAB_FOLDER "/dialdeck-lab", "--address", CONTACTS_LAB_ADDRESS,
-                                     "--write-app-folder", QString::fromStdString(folder.path())});
-    ASSERT_TRUE(writer.waitForFinished(30000));
-    auto settings = dialdeck::app_settings::load(folder.path());
+    auto settings = lab_settings(folder, LAB_ADDRESS);
     ASSERT_TRUE(settings);
-    ASSERT_TRUE(settings->write("Dialdeck", "State", lab.record("7001", "K7001")));
+    ASSERT_TRUE(settings->write("Dialdeck", "State", account_record("7001", "K7001")));
     ASSERT_TRUE(settings->write("Dialdeck", "LDAP", "0"));
     write(path, "<Table>\n" + record("Ann", "Lee", "111") + "</Table>");
 

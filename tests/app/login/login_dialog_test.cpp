@@ -15,7 +15,7 @@
 
 #include "account_page.h"
 #include "account_record.h"
-#include "login_test_support.h"
+#include "lab_launcher.h"
 
 namespace voxline::test {
 namespace {
@@ -24,13 +24,15 @@ using dialdeck::AccountPage;
 using dialdeck::app_settings;
 using dialdeck::LoginDialog;
 
+const char* const LAB_ADDRESS = "127.0.98.1";
+
 struct LoginDialogTest : testing::Test {
     static inline std::unique_ptr<temp_folder> tls;
     static inline std::unique_ptr<lab_process> lab;
 
     static void SetUpTestSuite() {
         tls = std::make_unique<temp_folder>();
-        lab = std::make_unique<lab_process>(tls->path());
+        lab = std::make_unique<lab_process>(LAB_ADDRESS, tls->path());
     }
     static void TearDownTestSuite() {
         lab.reset();
@@ -38,7 +40,7 @@ struct LoginDialogTest : testing::Test {
     }
     void SetUp() override {
         ASSERT_TRUE(lab->ready());
-        settings = lab_settings(folder, tls->path(), lab.get());
+        settings = lab_settings(folder, LAB_ADDRESS, tls->path(), lab.get());
         ASSERT_TRUE(settings);
     }
     void TearDown() override { lab->command("directory-mode normal"); }
@@ -59,9 +61,7 @@ struct LoginDialogTest : testing::Test {
                           Qt::LeftButton);
     }
     static void wait_for(LoginDialog& dialog) {
-        const QDeadlineTimer deadline(15000);
-        while (dialog.waiting() && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        (void)QTest::qWaitFor([&] { return !dialog.waiting(); }, 15000);
     }
 
     temp_folder folder;
@@ -82,7 +82,7 @@ TEST_F(LoginDialogTest, RefusedBeforeAnyTraffic) {
         {"2191001", "12|4", "Invalid account number or PIN."},
     };
     settings->write("Dialdeck", "State", "earlier");
-    const qsizetype before = lab->requests("directory-requests");
+    const qsizetype before = lab->requests().size();
     LoginDialog dialog(*settings);
     dialog.show();
     for (const row& r : rows) {
@@ -91,7 +91,7 @@ TEST_F(LoginDialogTest, RefusedBeforeAnyTraffic) {
         EXPECT_EQ(dialog.message(), r.message) << r.account;
         EXPECT_EQ(dialog.result(), QDialog::Rejected) << r.account;
     }
-    EXPECT_EQ(lab->requests("directory-requests"), before);
+    EXPECT_EQ(lab->requests().size(), before);
     EXPECT_EQ(now("Dialdeck", "State"), "earlier");
 }
 

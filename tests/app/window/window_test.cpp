@@ -220,7 +220,7 @@ TEST_F(WindowTest, LinksFillInThePinNumber) {
 }
 
 TEST_F(WindowTest, PresenceKeepAliveAndLogOffReachTheDirectory) {
-    lab_process lab(s_tls->path());
+    lab_process lab(LAB_ADDRESS, s_tls->path());
     ASSERT_TRUE(lab.ready());
     const std::string port = std::to_string(lab.directory_port);
     set("LDAP", std::string("1,") + LAB_ADDRESS + "," + port);
@@ -230,14 +230,11 @@ TEST_F(WindowTest, PresenceKeepAliveAndLogOffReachTheDirectory) {
     ASSERT_EQ(start(), startup_outcome::shown);
     const auto codes = [&] {
         std::vector<int> out;
-        for (const auto& r : lab.command("directory-requests").value("requests").toArray())
-            out.push_back(r.toObject().value("code").toInt());
+        for (const auto& r : lab.requests()) out.push_back(r.toObject().value("code").toInt());
         return out;
     };
     const auto wait_for = [&](size_t count) {
-        const QDeadlineTimer deadline(10000);
-        while (codes().size() < count && !deadline.hasExpired())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        (void)QTest::qWaitFor([&] { return codes().size() >= count; }, 10000);
     };
     ticks(28);
     QTest::qWait(200);

@@ -14,10 +14,12 @@
 #include "app_settings.h"
 #include "control_loader.h"
 #include "dressing.h"
-#include "login_test_support.h"
+#include "lab_launcher.h"
 #include "main_window.h"
 
 namespace voxline::test {
+
+inline constexpr const char* LAB_ADDRESS = "127.0.98.1";
 
 class WindowTest : public testing::Test {
   protected:
@@ -25,7 +27,7 @@ class WindowTest : public testing::Test {
         ::setenv("KESTREL_CONTROL", FAKE_CONTROL, 1);
         s_template = std::make_unique<temp_folder>();
         s_tls = std::make_unique<temp_folder>();
-        ASSERT_TRUE(lab_settings(*s_template, s_tls->path(), nullptr));
+        ASSERT_TRUE(lab_settings(*s_template, LAB_ADDRESS, s_tls->path()));
     }
     static void TearDownTestSuite() {
         s_template.reset();

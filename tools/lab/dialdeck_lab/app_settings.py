@@ -132,8 +132,9 @@ def _window_dressing():
 
 
 def lab_sections(address="127.0.0.1", mgcp_port=2727, directory_port=2740, https_port=2743,
-                 http_port=2780, owner_key="DialdeckLab", ca_file=""):
-    """The settings of an application that uses the lab at address."""
+                 http_port=2780, owner_key="DialdeckLab", ca_file="", login=True):
+    """The settings of an application that uses the lab at address; without login
+    the program starts straight at the phone (no log-on dialog, no PIN check)."""
     web = "http://%s:%d" % (address, http_port)
     dialdeck = [
         ("AboutDressing", "About Dialdeck,Dialdeck,Operator lab on %s" % address),
@@ -142,7 +143,7 @@ def lab_sections(address="127.0.0.1", mgcp_port=2727, directory_port=2740, https
         ("ContactsDressing", "236,233,216"),
         ("Icon", ""),
         ("Idle", "0"),
-        ("LoginOptions", "1,1,0,1"),
+        ("LoginOptions", ("1" if login else "0") + ",1,0,1"),
         ("LDAP", "1,%s,%d" % (address, directory_port)),
         # Stored reversed and letter-coded: accounts beginning 219 or 500.
         ("Prefix", "ZIH,JJ5"),
