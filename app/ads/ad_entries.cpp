@@ -6,6 +6,7 @@
 
 #include "app_folder.h"
 #include "app_settings.h"
+#include "fields.h"
 #include "settings_keys.h"
 
 namespace dialdeck {
@@ -16,16 +17,6 @@ std::string_view trimmed(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
     return text;
-}
-
-std::vector<std::string_view> split_commas(std::string_view text) {
-    std::vector<std::string_view> fields;
-    for (;;) {
-        const size_t comma = text.find(',');
-        fields.push_back(text.substr(0, comma));
-        if (comma == std::string_view::npos) return fields;
-        text.remove_prefix(comma + 1);
-    }
 }
 
 int display_seconds(std::string_view text) {
@@ -66,7 +57,7 @@ std::vector<ad_entry> ad_entries(std::string_view advertisements,
                                  const std::vector<std::string>& ads, const std::string& folder) {
     std::vector<ad_entry> out;
     if (!trimmed(advertisements).empty()) {
-        const auto fields = split_commas(advertisements);
+        const auto fields = split_views(advertisements);
         // A picture without its time still shows, for the shortest time.
         for (size_t i = 0; i < fields.size(); i += 2) {
             add_entry(out, fields[i], i + 1 < fields.size() ? fields[i + 1] : "", "", folder);
@@ -74,7 +65,7 @@ std::vector<ad_entry> ad_entries(std::string_view advertisements,
     }
     for (const std::string& value : ads) {
         if (trimmed(value).empty()) continue;
-        const auto fields = split_commas(value);
+        const auto fields = split_views(value);
         // A link may itself hold commas: it is the rest of the value.
         std::string_view link;
         if (fields.size() > 2) {

@@ -4,21 +4,11 @@
 #include <vector>
 
 #include "directory_protocol.h"
+#include "fields.h"
 
 namespace dialdeck {
 
 namespace {
-
-std::vector<std::string_view> split_commas(std::string_view text) {
-    std::vector<std::string_view> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t comma = text.find(',', start);
-        fields.push_back(text.substr(start, comma - start));
-        if (comma == std::string_view::npos) return fields;
-        start = comma + 1;
-    }
-}
 
 bool is_number(std::string_view text) {
     const size_t first = text.find_first_not_of(' ');
@@ -31,7 +21,7 @@ bool is_number(std::string_view text) {
 }  // namespace
 
 std::optional<std::array<int, 3>> contacts_colour(std::string_view text) {
-    const std::vector<std::string_view> fields = split_commas(text);
+    const std::vector<std::string_view> fields = split_views(text);
     if (fields.size() != 3) return std::nullopt;
     std::array<int, 3> rgb{};
     for (size_t i = 0; i < 3; ++i) {
@@ -41,11 +31,11 @@ std::optional<std::array<int, 3>> contacts_colour(std::string_view text) {
 }
 
 bool directory_enabled(std::string_view ldap) {
-    return split_commas(ldap).front() == "1";
+    return split_views(ldap).front() == "1";
 }
 
 std::string record_field(std::string_view record, size_t n) {
-    const std::vector<std::string_view> fields = split_commas(record);
+    const std::vector<std::string_view> fields = split_views(record);
     return n < fields.size() ? std::string(fields[n]) : std::string();
 }
 

@@ -3,19 +3,12 @@
 #include <strings.h>
 
 #include "directory_protocol.h"
+#include "fields.h"
 
 namespace dialdeck {
 
 std::vector<std::string> split_item_fields(std::string_view item) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t colon = item.find(':', start);
-        fields.emplace_back(item.substr(start, colon - start));
-        if (colon == std::string_view::npos) break;
-        start = colon + 1;
-    }
-    return fields;
+    return split_fields(item, ':');
 }
 
 std::optional<std::vector<std::string>> parse_lookup_item(std::string_view item) {

@@ -2,21 +2,11 @@
 
 #include <climits>
 
+#include "fields.h"
+
 namespace dialdeck {
 
 namespace {
-
-std::vector<std::string_view> split_bars(std::string_view text) {
-    std::vector<std::string_view> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t bar = text.find('|', start);
-        fields.push_back(text.substr(start, bar - start));
-        if (bar == std::string_view::npos) break;
-        start = bar + 1;
-    }
-    return fields;
-}
 
 std::string_view before_nul(std::string_view bytes) {
     return bytes.substr(0, bytes.find('\0'));
@@ -76,7 +66,8 @@ std::string build_directory_request(int code, std::string_view text, int count) 
 
 directory_response parse_directory_response(std::string_view bytes) {
     directory_response r;
-    const std::vector<std::string_view> fields = split_bars(after_http_line(before_nul(bytes)));
+    const std::vector<std::string_view> fields =
+        split_views(after_http_line(before_nul(bytes)), '|');
     if (fields.size() < 4) return r;
     r.code = parse_directory_number(fields[0]);
     r.text = fields[1];
@@ -86,19 +77,14 @@ directory_response parse_directory_response(std::string_view bytes) {
         std::string_view inner = r.list;
         inner.remove_prefix(1);
         inner.remove_suffix(1);
-        for (size_t start = 0;;) {
-            const size_t comma = inner.find(',', start);
-            r.items.emplace_back(inner.substr(start, comma - start));
-            if (comma == std::string_view::npos) break;
-            start = comma + 1;
-        }
+        for (const std::string_view item : split_views(inner)) r.items.emplace_back(item);
     }
     return r;
 }
 
 bool directory_response_complete(std::string_view bytes) {
     const std::string_view body = after_http_line(before_nul(bytes));
-    return split_bars(body).size() >= 4 && body.ends_with(']');
+    return split_views(body, '|').size() >= 4 && body.ends_with(']');
 }
 
 int directory_result_for(int request_code, int response_code) {

@@ -2,17 +2,6 @@
 
 namespace dialdeck {
 
-std::vector<std::string> split_fields(std::string_view text, char separator) {
-    std::vector<std::string> fields;
-    size_t start = 0;
-    for (;;) {
-        const size_t end = text.find(separator, start);
-        fields.emplace_back(text.substr(start, end == std::string_view::npos ? end : end - start));
-        if (end == std::string_view::npos) return fields;
-        start = end + 1;
-    }
-}
-
 namespace {
 
 bool field_is_one(const std::vector<std::string>& fields, size_t n) {

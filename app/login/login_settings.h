@@ -7,10 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace dialdeck {
+#include "fields.h"
 
-// Fields cut at ","; a missing field reads "".
-std::vector<std::string> split_fields(std::string_view text, char separator = ',');
+namespace dialdeck {
 
 struct login_options {
     bool show_dialog = false;

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "login_settings.h"  // split_fields
+#include "fields.h"
 
 namespace dialdeck {
 
