@@ -18,18 +18,12 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 
+from proc_stats import status_kib  # noqa: E402
 from startup_idle import DISPLAY, LAB_ADDRESS, Display, Lab, start, wait_until  # noqa: E402
 
 ANIMATED_ENTRY = "Ad001"
-
-
-def rss_kib(pid):
-    with open("/proc/%d/status" % pid) as handle:
-        for line in handle:
-            if line.startswith("VmRSS:"):
-                return int(line.split()[1])
-    return 0
 
 
 def ad_fetches(lab):
@@ -56,7 +50,7 @@ def main():
         begin = time.monotonic()
         for n in range(int(args.seconds / args.every) + 1):
             time.sleep(max(0.0, begin + n * args.every - time.monotonic()))
-            samples.append((time.monotonic() - begin, rss_kib(pid)))
+            samples.append((time.monotonic() - begin, status_kib(pid, "VmRSS")))
             print("t=%5.1f s  VmRSS %8d KiB (%.1f MiB)"
                   % (samples[-1][0], samples[-1][1], samples[-1][1] / 1024.0), flush=True)
         first, last = samples[0][1], samples[-1][1]

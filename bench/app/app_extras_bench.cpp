@@ -5,10 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <memory>
 #include <string>
@@ -18,6 +15,7 @@
 #include "ad_picture.h"
 #include "contacts_book.h"
 #include "directory_client.h"
+#include "lab_launcher.h"
 
 namespace {
 
@@ -103,42 +101,7 @@ void BM_ad_picture_decode(benchmark::State& state) {
 }
 BENCHMARK(BM_ad_picture_decode)->Unit(benchmark::kMillisecond);
 
-// The lab with every port chosen by the system; its first line names them.
-class lab {
-  public:
-    lab() {
-        QStringList arguments{LAB_FOLDER "/dialdeck-lab", "--address", k_lab_address, "--quiet"};
-        for (const char* port : {"--port", "--control-port", "--nat-port", "--proxy-port",
-                                 "--directory-port", "--https-port", "--http-port"})
-            arguments << port << "0";
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(PYTHON_EXECUTABLE, arguments);
-        const QDeadlineTimer deadline(30000);
-        QByteArray line;
-        while (!line.endsWith('\n') && !deadline.hasExpired() &&
-               m_process.state() != QProcess::NotRunning) {
-            m_process.waitForReadyRead(100);
-            line += m_process.readLine();
-        }
-        const auto match =
-            QRegularExpression(" directory=[0-9.]+:([0-9]+)").match(QString::fromLatin1(line));
-        if (match.hasMatch()) directory_port = match.captured(1).toUShort();
-    }
-    ~lab() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-    quint16 directory_port = 0;
-
-  private:
-    QProcess m_process;
-};
-
-lab* g_lab = nullptr;
+voxline::test::lab_process* g_lab = nullptr;
 
 // A contact lookup, as the phone book's search makes it: connect, request,
 // answer, close.
@@ -161,7 +124,7 @@ BENCHMARK(BM_directory_exchange)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    lab directory_lab;
+    voxline::test::lab_process directory_lab(k_lab_address);
     g_lab = &directory_lab;
     benchmark::RunSpecifiedBenchmarks();
     g_lab = nullptr;

@@ -26,10 +26,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "integration"))
 sys.path.insert(0, os.path.join(ROOT, "tools", "lab"))
+sys.path.insert(0, os.path.join(ROOT, "bench"))
 
 from dialdeck_lab.app_settings import config_text, lab_sections, write_private_file  # noqa: E402
 from dialdeck_process import Dialdeck, Display, wait_until  # noqa: E402
 from lab_process import Lab  # noqa: E402
+from proc_stats import run_time_ns, status_kib  # noqa: E402
 
 LAB_ADDRESS, PHONE_ADDRESS, DISPLAY = "127.0.92.1", "127.0.92.2", 92
 
@@ -81,25 +83,6 @@ def startup_runs(display, tls, login, runs):
     return statistics.median(total), statistics.median(after_shown)
 
 
-def run_time_ns(pid):
-    ns = 0
-    for tid in os.listdir("/proc/%d/task" % pid):
-        try:
-            with open("/proc/%d/task/%s/schedstat" % (pid, tid)) as handle:
-                ns += int(handle.read().split()[0])
-        except OSError:
-            pass  # a thread that ended while we read
-    return ns
-
-
-def peak_rss_kib(pid):
-    with open("/proc/%d/status" % pid) as handle:
-        for line in handle:
-            if line.startswith("VmHWM:"):
-                return int(line.split()[1])
-    return 0
-
-
 def idle_cost(display, tls, seconds):
     program, _, folder = start(display, tls, True)
     try:
@@ -108,7 +91,7 @@ def idle_cost(display, tls, seconds):
         t0, ns0 = time.monotonic(), run_time_ns(pid)
         time.sleep(seconds)
         t1, ns1 = time.monotonic(), run_time_ns(pid)
-        return 100.0 * (ns1 - ns0) / 1e9 / (t1 - t0), peak_rss_kib(pid)
+        return 100.0 * (ns1 - ns0) / 1e9 / (t1 - t0), status_kib(pid, "VmHWM")
     finally:
         program.stop()
         shutil.rmtree(folder, ignore_errors=True)

@@ -17,34 +17,15 @@ import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(HERE, "..", "..", "tests", "integration"))
+sys.path.insert(0, os.path.join(HERE, ".."))
 
 from harness import Network, Phone  # noqa: E402
 from lab_process import Lab  # noqa: E402
 from test_kestrel_host import Host  # noqa: E402
+from proc_stats import run_time_ns, status_kib  # noqa: E402
 
 BLOCK = 96
 GOAL_CPU_PCT = 0.5
-
-
-def run_time_ns(pid):
-    total = 0
-    for tid in os.listdir("/proc/%d/task" % pid):
-        try:
-            with open("/proc/%d/task/%s/schedstat" % (pid, tid)) as handle:
-                total += int(handle.read().split()[0])
-        except OSError:
-            pass  # a thread that ended while we read
-    return total
-
-
-def memory_kb(pid):
-    found = {}
-    with open("/proc/%d/status" % pid) as handle:
-        for line in handle:
-            name, _, value = line.partition(":")
-            if name in ("VmRSS", "VmHWM"):
-                found[name] = int(value.split()[0])
-    return found
 
 
 def idle_cpu(pid, seconds):
@@ -102,11 +83,10 @@ def main():
         pid = host.process.pid
         cpu, ran_ns = idle_cpu(pid, args.seconds)
         threads = len(os.listdir("/proc/%d/task" % pid))
-        memory = memory_kb(pid)
         print("kestrel-host idle, logged on, %.0f s: CPU %.4f %% of one core (goal < %.1f %%; "
               "%d threads ran %.0f us), RSS %d KiB, peak %d KiB"
-              % (args.seconds, cpu, GOAL_CPU_PCT, threads, ran_ns / 1e3, memory["VmRSS"],
-                 memory["VmHWM"]))
+              % (args.seconds, cpu, GOAL_CPU_PCT, threads, ran_ns / 1e3, status_kib(pid, "VmRSS"),
+                 status_kib(pid, "VmHWM")))
 
         phone = Phone(network.phone_address(), network.lab_address(), interactive=True)
         if phone.wait_for("event ConnectedToCallAgent", 15) is None:
