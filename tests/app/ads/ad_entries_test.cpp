@@ -22,34 +22,24 @@ TEST(AdEntries, PairsThenEntries) {
         std::vector<std::string> ads;
         std::vector<ad_entry> expected;
     };
+    // clang-format off
     const row rows[] = {
         {"pairs", "a.gif,5,b.bmp,10", {}, {{f + "a.gif", 5, ""}, {f + "b.bmp", 10, ""}}},
-        {"pairs first, then the entries",
-         "p.gif,2",
-         {"q.gif,3,http://lab/q", "", "r.bmp,4"},
+        {"pairs first, then the entries", "p.gif,2", {"q.gif,3,http://lab/q", "", "r.bmp,4"},
          {{f + "p.gif", 2, ""}, {f + "q.gif", 3, "http://lab/q"}, {f + "r.bmp", 4, ""}}},
-        {"no time, zero or nonsense: one second",
-         "a.gif,0,b.gif,x,c.gif,-7,d.gif",
-         {"e.gif"},
-         {{f + "a.gif", 1, ""},
-          {f + "b.gif", 1, ""},
-          {f + "c.gif", 1, ""},
-          {f + "d.gif", 1, ""},
+        {"no time, zero or nonsense: one second", "a.gif,0,b.gif,x,c.gif,-7,d.gif", {"e.gif"},
+         {{f + "a.gif", 1, ""}, {f + "b.gif", 1, ""}, {f + "c.gif", 1, ""}, {f + "d.gif", 1, ""},
           {f + "e.gif", 1, ""}}},
-        {"a huge time is held to a day",
-         "a.gif,99999999999999999999",
-         {"b.gif,90000"},
+        {"a huge time is held to a day", "a.gif,99999999999999999999", {"b.gif,90000"},
          {{f + "a.gif", 86400, ""}, {f + "b.gif", 86400, ""}}},
-        {"web pictures unchanged, a link keeps its commas",
-         "",
+        {"web pictures unchanged, a link keeps its commas", "",
          {"HTTPS://lab:2743/ads/a.gif, 20 ,http://lab/r?a=1,b=2"},
          {{"HTTPS://lab:2743/ads/a.gif", 20, "http://lab/r?a=1,b=2"}}},
-        {"folders and absolute files",
-         "pics\\a.gif,5,/srv/b.gif,6",
-         {},
+        {"folders and absolute files", "pics\\a.gif,5,/srv/b.gif,6", {},
          {{f + "pics/a.gif", 5, ""}, {"/srv/b.gif", 6, ""}}},
         {"no picture, no entry", ",5, ,6", {",3,http://lab/x", " "}, {}},
     };
+    // clang-format on
     for (const row& r : rows) {
         EXPECT_EQ(dialdeck::ad_entries(r.advertisements, r.ads, f), r.expected) << r.what;
     }

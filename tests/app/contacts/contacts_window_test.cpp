@@ -10,11 +10,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
-#include <fstream>
-#include <sstream>
 
 #include "add_contact_wizard.h"
 #include "app_settings.h"
+#include "atomic_file.h"
 #include "contacts_actions.h"
 #include "contacts_dialog.h"
 #include "contacts_icons.h"
@@ -49,14 +48,11 @@ QImage strip_icon(int index) {
 }
 
 std::string read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return dialdeck::read_whole_file(path).value_or("(unreadable)");
 }
 
 void write(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
+    ASSERT_TRUE(dialdeck::write_whole_file(path, text));
 }
 
 std::string record(const char* first, const char* last, const char* phone) {

@@ -88,19 +88,16 @@ TEST(MixerFader, StaysDisabledWhenTheControlCannotBeBound) {
         uint32_t destination, source, control;
         int sub_type;
         mixer_line_opener opener;
-    } refusals[] = {
-        {"no mixer", MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, k_destination_itself,
-         MIXERCONTROL_CONTROLTYPE_VOLUME, FADER_BOTH, no_mixer()},
-        {"unknown destination", 5, k_destination_itself, MIXERCONTROL_CONTROLTYPE_VOLUME,
-         FADER_BOTH, fake_opener(stereo)},
-        {"unknown source", MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, 0x1004,
-         MIXERCONTROL_CONTROLTYPE_VOLUME, FADER_BOTH, fake_opener(stereo)},
-        {"not a volume", MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, k_destination_itself, 0x20010002,
-         FADER_BOTH, fake_opener(stereo)},
-        {"left of a mono line", MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, k_destination_itself,
-         MIXERCONTROL_CONTROLTYPE_VOLUME, FADER_LEFT, fake_opener(mono)},
-        {"balance of a mono line", MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, k_destination_itself,
-         MIXERCONTROL_CONTROLTYPE_VOLUME, FADER_BALANCE, fake_opener(mono)},
+    };
+    const uint32_t spk = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, self = k_destination_itself,
+                   vol = MIXERCONTROL_CONTROLTYPE_VOLUME;
+    const refusal refusals[] = {
+        {"no mixer", spk, self, vol, FADER_BOTH, no_mixer()},
+        {"unknown destination", 5, self, vol, FADER_BOTH, fake_opener(stereo)},
+        {"unknown source", spk, 0x1004, vol, FADER_BOTH, fake_opener(stereo)},
+        {"not a volume", spk, self, 0x20010002, FADER_BOTH, fake_opener(stereo)},
+        {"left of a mono line", spk, self, vol, FADER_LEFT, fake_opener(mono)},
+        {"balance of a mono line", spk, self, vol, FADER_BALANCE, fake_opener(mono)},
     };
     for (const refusal& r : refusals) {
         SCOPED_TRACE(r.name);

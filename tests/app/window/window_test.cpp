@@ -6,8 +6,6 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
-#include <fstream>
-#include <sstream>
 
 #include "atomic_file.h"
 #include "window_test_support.h"
@@ -209,10 +207,7 @@ TEST_F(WindowTest, LinksFillInThePinNumber) {
     window->open_setting_link("URLBalance");
     QTest::mouseClick(window->link_button(0), Qt::LeftButton);
     ::unsetenv("DIALDECK_URL_LOG");
-    std::ifstream in(log);
-    std::stringstream lines;
-    lines << in.rdbuf();
-    EXPECT_EQ(lines.str(),
+    EXPECT_EQ(dialdeck::read_whole_file(log),
               "https://op.example/acct?pin=4242&x=4242\n"
               "https://op.example/rates\n"
               "http://op.example/b?p=4242\n");

@@ -15,32 +15,12 @@ namespace {
 
 using kestrel::active_x_phone;
 
-class one_adapter : public kestrel::interface_source {
-  public:
-    kestrel::network_snapshot snapshot() override {
-        return {{{"eth0", "Ethernet", true, true, false, {"127.0.0.1"}}},
-                "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
-                "eth0\t00000000\t0100007F\t0003\t0\t0\t0\t00000000\n",
-                "Linux"};
-    }
-};
-
 // A control on a fake engine, logged on and idle in browser mode.
 class phone_keys : public ::testing::Test {
   protected:
     void SetUp() override {
-        kestrel::control_environment environment;
-        environment.create_engine = [pool = m_pool](const char*, ITarnwickVXL** out) {
-            auto* engine = new fake_engine;
-            engine->AddRef();
-            pool->created.push_back(engine);
-            *out = engine;
-            return VXL_S_OK;
-        };
-        environment.timers = std::make_unique<fake_timers>();
-        environment.log_file = process_temp_home() + "/VXLAX-keys.log";
-        environment.echo_delay = 0;
-        m_control = new active_x_phone(std::move(environment), std::make_unique<one_adapter>());
+        m_control =
+            new active_x_phone(fake_environment(m_pool, "keys"), std::make_unique<one_adapter>());
         m_control->SetParameter("ParametersToExpect", "0");
         m_control->InitialSetup();
         engine().raise([](IVXLCallback* s) { return s->ConnectedToCallAgent(); });
@@ -196,14 +176,8 @@ TEST_F(phone_keys, shift_ctrl_f8_asks_for_the_adapter_with_the_texts_as_they_are
 }
 
 TEST(phone_commands, beep_without_an_engine_fails) {
-    kestrel::control_environment environment;
-    environment.create_engine = [](const char*, ITarnwickVXL** engine) {
-        *engine = nullptr;
-        return KESTREL_E_CLASS_NOT_REGISTERED;
-    };
-    environment.log_file = process_temp_home() + "/VXLAX-beep.log";
-    environment.echo_delay = 0;
-    auto* control = new active_x_phone(std::move(environment), std::make_unique<one_adapter>());
+    auto* control = new active_x_phone(fake_environment(std::make_shared<engine_pool>(), "beep"),
+                                       std::make_unique<one_adapter>());
     char* result = nullptr;
     control->ExecuteCommand("beep", "", "", &result);
     EXPECT_STREQ(result, "Failure, no Vocoder");

@@ -15,30 +15,15 @@ using kestrel::active_x_phone;
 using kestrel::layout_point;
 using kestrel::slider_kind;
 
-class one_adapter : public kestrel::interface_source {
-  public:
-    kestrel::network_snapshot snapshot() override {
-        return {{{"eth0", "Ethernet", true, true, false, {"127.0.0.1"}}}, "", "Linux"};
-    }
-};
-
 // A control on a fake engine, logged on and idle in browser mode, with the
 // initial Layout (B) on a 275x190 window: key 6 spans 218..267 x 81..110,
 // the speaker track 119..167 x 31..43, the microphone track 37..85 x 31..43.
 class phone_mouse : public ::testing::Test {
   protected:
     void start(bool with_mixer, const char* orientation = "Horizontal") {
-        kestrel::control_environment environment;
-        environment.create_engine = [pool = m_pool](const char*, ITarnwickVXL** out) {
-            pool->created.push_back(new fake_engine);
-            (*out = pool->created.back())->AddRef();
-            return VXL_S_OK;
-        };
-        environment.timers = std::make_unique<fake_timers>();
-        environment.log_file = process_temp_home() + "/VXLAX-mouse.log";  // virtual sound too
-        environment.echo_delay = 0;
         if (!with_mixer) setenv("KESTREL_MIXER", "none", 1);
-        m_control = new active_x_phone(std::move(environment), std::make_unique<one_adapter>());
+        m_control = new active_x_phone(fake_environment(m_pool, "mouse"),  // virtual sound too
+                                       std::make_unique<one_adapter>());
         m_control->SetParameter("ParametersToExpect", "0");
         m_control->SetParameter("SliderOrientation", orientation);
         m_control->InitialSetup();

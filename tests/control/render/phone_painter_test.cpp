@@ -239,19 +239,8 @@ TEST(PhonePainter, ControlStretchesItsSkinAndShowsItsStatusAndHeldKeys) {
     qputenv("KESTREL_SKINS", dir.path().toUtf8());
 
     auto pool = std::make_shared<engine_pool>();
-    kestrel::control_environment environment;
-    environment.create_engine = [pool](const char*, ITarnwickVXL** out) {
-        auto* engine = new fake_engine;
-        engine->AddRef();
-        pool->created.push_back(engine);
-        *out = engine;
-        return VXL_S_OK;
-    };
-    environment.timers = std::make_unique<fake_timers>();
-    environment.log_file = process_temp_home() + "/VXLAX-paint.log";
-    environment.echo_delay = 0;
     std::unique_ptr<kestrel::active_x_phone, void (*)(kestrel::active_x_phone*)> control(
-        new kestrel::active_x_phone(std::move(environment), nullptr),
+        new kestrel::active_x_phone(fake_environment(pool, "paint"), nullptr),
         [](kestrel::active_x_phone* c) { c->Release(); });
     control->SetParameter("ParametersToExpect", "0");
     control->SetParameter("BackgroundBMP", "bg.bmp");

@@ -2,10 +2,7 @@
 // sink answers at once and what the control shows once the GUI thread ran.
 #include <gtest/gtest.h>
 
-#include <QDialog>
-
 #include "control/state/state_fixture.h"
-#include "state/audio_in_use_dialog.h"
 
 namespace voxline::test {
 
@@ -181,13 +178,6 @@ TEST(engine_events, a_detached_sink_answers_alone_and_its_queued_events_are_drop
     EXPECT_EQ(c.timers().delay(RECONNECT_TIMER), -1);
     EXPECT_EQ(c.echo_delay(), -1);
     old_sink->Release();
-}
-
-TEST(engine_events, the_audio_device_dialog_opens_without_waiting) {
-    QDialog* dialog = open_audio_in_use_dialog(nullptr, "Audio device in use", "busy", "OK");
-    EXPECT_TRUE(dialog->isVisible());
-    EXPECT_EQ(dialog->windowTitle(), "Audio device in use");
-    dialog->close();  // deletes itself
 }
 
 }  // namespace voxline::test

@@ -15,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "network/interface_source.h"
 #include "state/vxl_control.h"
 #include "support/temp_home.h"
 
@@ -163,6 +164,17 @@ class fake_timers final : public kestrel::control_timers {
     expiry m_expiry;
 };
 
+// One running Ethernet adapter on loopback with a default gateway.
+class one_adapter : public kestrel::interface_source {
+  public:
+    kestrel::network_snapshot snapshot() override {
+        return {{{"eth0", "Ethernet", true, true, false, {"127.0.0.1"}}},
+                "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
+                "eth0\t00000000\t0100007F\t0003\t0\t0\t0\t00000000\n",
+                "Linux"};
+    }
+};
+
 // The engines a control created outlive it, for the test to read.
 struct engine_pool {
     std::vector<fake_engine*> created;
@@ -173,6 +185,27 @@ struct engine_pool {
         for (auto* engine : created) engine->Release();
     }
 };
+
+// Surroundings for a control on engines from pool and timers the test fires.
+inline kestrel::control_environment fake_environment(std::shared_ptr<engine_pool> pool,
+                                                     const std::string& log_name,
+                                                     int echo_delay = 0) {
+    kestrel::control_environment env;
+    env.create_engine = [pool](const char* name, ITarnwickVXL** out) -> int32_t {
+        pool->classes.push_back(name);
+        if (std::ranges::count(pool->refused, name)) return VXL_E_CLASS_NOT_REGISTERED;
+        auto* engine = new fake_engine;
+        engine->results = pool->results;
+        engine->AddRef();  // the pool's
+        pool->created.push_back(engine);
+        *out = engine;
+        return VXL_S_OK;
+    };
+    env.timers = std::make_unique<fake_timers>();
+    env.log_file = process_temp_home() + "/VXLAX-" + log_name + ".log";
+    env.echo_delay = echo_delay;
+    return env;
+}
 
 class test_control : public kestrel::CVXLControl {
   public:
@@ -239,21 +272,9 @@ class test_control : public kestrel::CVXLControl {
 
     static kestrel::control_environment environment(std::shared_ptr<engine_pool> pool,
                                                     fake_timers* timers) {
-        kestrel::control_environment env;
-        env.create_engine = [pool](const char* name, ITarnwickVXL** out) -> int32_t {
-            pool->classes.push_back(name);
-            if (std::ranges::count(pool->refused, name)) return VXL_E_CLASS_NOT_REGISTERED;
-            auto* engine = new fake_engine;
-            engine->results = pool->results;
-            engine->AddRef();  // the pool's
-            pool->created.push_back(engine);
-            *out = engine;
-            return VXL_S_OK;
-        };
-        env.timers.reset(timers);
         static int logs = 0;
-        env.log_file = process_temp_home() + "/VXLAX-state-" + std::to_string(++logs) + ".log";
-        env.echo_delay = -1;
+        auto env = fake_environment(pool, "state-" + std::to_string(++logs), -1);
+        env.timers.reset(timers);
         return env;
     }
 
