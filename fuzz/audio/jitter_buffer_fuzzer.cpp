@@ -16,11 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         node->sequence = static_cast<uint16_t>((data[at] << 8) | data[at + 1]);
         std::memset(node->data, data[at], jb.data_size());
         if (voxline::jb_node* played = jb.insert(node)) jb.return_node(played);
-        if (jb.count() > jb.hold_count()) std::abort();
         uint32_t listed = 0;
         for (const voxline::jb_node* n = jb.head(); n != nullptr; n = n->next)
-            if (++listed > jb.capacity()) std::abort();
-        if (listed != jb.count()) std::abort();
+            if (++listed > jb.capacity()) std::abort();  // a cycle
+        if (jb.count() > jb.hold_count() || listed != jb.count()) std::abort();
     }
     return 0;
 }

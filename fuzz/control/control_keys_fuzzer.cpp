@@ -1,9 +1,8 @@
 // Key numbers reach the control from ExecuteCommand's parameters and typed
 // text from DialNumber. Input: pairs of (key byte, flags byte); every index
-// must be a phone key, and redial browsing must stay within its entries.
-// The same pairs, read as mouse points with a button action, drive the hit
-// tests: a key hit holds the point, a drag stays on its slider, and a level
-// and thumb stay on the track.
+// must be a phone key, and redial browsing must stay within its entries. The
+// same pairs, read as mouse points, drive the hit tests: a key hit holds the
+// point, and a level and thumb stay on the track, dragging or not.
 #include <cstdint>
 #include <cstdlib>
 
@@ -16,50 +15,7 @@
 namespace {
 
 using kestrel::control_layout;
-using kestrel::layout_point;
 using kestrel::slider_kind;
-
-struct mouse_run {
-    const control_layout& layout;
-    bool browser_mode;
-    int held = -1;
-    slider_kind dragging = slider_kind::none;
-
-    void drag(layout_point point) {
-        const auto position = kestrel::slider_position_at(layout, dragging, point);
-        if (!position) return;
-        const auto& track = kestrel::track_of(layout, dragging);
-        if (!(position->level >= 0 && position->level <= 1)) abort();
-        if (position->thumb.x < track.left || position->thumb.x > track.right ||
-            position->thumb.y < track.top || position->thumb.y > track.bottom)
-            abort();
-    }
-
-    void step(uint8_t action, layout_point point) {
-        switch (action) {
-            case 0: {  // down
-                held = kestrel::key_at(layout, point, browser_mode);
-                if (held < -1 || held >= (browser_mode ? 16 : 1)) abort();
-                if (held >= 0 && !kestrel::key_contains(layout.rects[held], point)) abort();
-                dragging = held >= 0 ? slider_kind::none : kestrel::slider_at(layout, point);
-                if (dragging != slider_kind::none) drag(point);
-                break;
-            }
-            case 1:  // move
-                if (held >= 0) {
-                    if (!kestrel::key_contains(layout.rects[held], point)) held = -1;
-                } else if (dragging != slider_kind::none) {
-                    const slider_kind hit = kestrel::slider_at(layout, point, dragging);
-                    if (hit != slider_kind::none && hit != dragging) abort();
-                    drag(point);
-                }
-                break;
-            default:  // up
-                held = -1;
-                dragging = slider_kind::none;
-        }
-    }
-};
 
 const control_layout& layout_of(int which) {
     const kestrel::layout_rect client{0, 0, 275, 190};
@@ -77,11 +33,29 @@ const control_layout& layout_of(int which) {
     return layouts[which % 3];
 }
 
+void hit(const control_layout& layout, bool browser_mode, kestrel::layout_point point,
+         slider_kind dragging) {
+    const int key = kestrel::key_at(layout, point, browser_mode);
+    if (key < -1 || key >= (browser_mode ? 16 : 1)) abort();
+    if (key >= 0 && !kestrel::key_contains(layout.rects[key], point)) abort();
+    const slider_kind slider = kestrel::slider_at(layout, point, dragging);
+    if (dragging != slider_kind::none && slider != slider_kind::none && slider != dragging) abort();
+    const slider_kind moved = dragging != slider_kind::none ? dragging : slider;
+    if (moved == slider_kind::none) return;
+    const auto position = kestrel::slider_position_at(layout, moved, point);
+    if (!position) return;
+    const auto& track = kestrel::track_of(layout, moved);
+    if (!(position->level >= 0 && position->level <= 1)) abort();
+    if (position->thumb.x < track.left || position->thumb.x > track.right ||
+        position->thumb.y < track.top || position->thumb.y > track.bottom)
+        abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kestrel::redial_list redial;
-    mouse_run mouse{layout_of(size > 0 ? data[0] : 0), size > 0 && (data[0] & 0x80)};
+    const control_layout& layout = layout_of(size > 0 ? data[0] : 0);
     for (size_t i = 0; i + 1 < size; i += 2) {
         const int32_t key = data[i] | ((data[i + 1] & 3) << 8);
         const int index = kestrel::key_index_of_key(key & 0xFF, key & kestrel::KEY_SHIFT_STATE);
@@ -89,11 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int typed = kestrel::key_index_of_char(static_cast<char>(data[i]));
         if (typed < -1 || typed >= kestrel::KEY_COUNT) abort();
         if (typed >= 0 && kestrel::char_of_key_index(typed) == 0) abort();
-        const int32_t scan = kestrel::key_scan_of_char(static_cast<char>(data[i]));
-        if (scan > 0x1FF) abort();
+        if (kestrel::key_scan_of_char(static_cast<char>(data[i])) > 0x1FF) abort();
         // x over -32..287 and y over -16..239 reach past every edge of the window.
-        mouse.step(data[i + 1] & 3,
-                   {static_cast<int>(data[i]) * 5 / 4 - 32, (data[i + 1] >> 2) * 4 - 16});
+        hit(layout, data[0] & 0x80, {data[i] * 5 / 4 - 32, (data[i + 1] >> 2) * 4 - 16},
+            static_cast<slider_kind>(data[i + 1] % 3));
         switch (data[i + 1] >> 6) {
             case 0:
                 redial.record(std::string(1, static_cast<char>(data[i])));

@@ -7,32 +7,23 @@
 
 #include "vocoders/vocoder.h"
 
-namespace {
-
-voxline::vocoder_t& cached(int code, uint32_t pack) {
-    static std::unique_ptr<voxline::vocoder_t> vocoders[4][4];
-    auto& slot = vocoders[code][pack - 1];
-    if (!slot) slot = voxline::create_vocoder(code, pack);
-    if (!slot) std::abort();
-    return *slot;
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const int code = data[0] & 0x03;
     const uint32_t pack = 1 + ((data[0] >> 2) & 0x03);
-    voxline::vocoder_t& v = cached(code, pack);
-    const uint32_t capacity = v.decoded_frame_size() * pack;
+    static std::unique_ptr<voxline::vocoder_t> vocoders[4][4];
+    auto& slot = vocoders[code][pack - 1];
+    if (!slot) slot = voxline::create_vocoder(code, pack);
+    if (!slot) std::abort();
+    const uint32_t capacity = slot->decoded_frame_size() * pack;
     std::vector<int16_t> pcm(capacity / 2);
     uint32_t written = 0;
-    v.decode(data + 1, static_cast<uint32_t>(size - 1), pcm.data(), capacity, &written);
+    slot->decode(data + 1, static_cast<uint32_t>(size - 1), pcm.data(), capacity, &written);
     if (written > capacity) std::abort();
-    // Whatever came out must encode into one payload.
-    std::vector<uint8_t> payload(v.encoded_frame_size() * pack);
+    // Whatever came out encodes; room for one frame takes at most one.
+    std::vector<uint8_t> frame(slot->encoded_frame_size());
     uint32_t encoded = 0;
-    v.encode(pcm.data(), written, payload.data(), static_cast<uint32_t>(payload.size()), &encoded);
-    if (encoded > payload.size()) std::abort();
+    slot->encode(pcm.data(), written, frame.data(), static_cast<uint32_t>(frame.size()), &encoded);
+    if (encoded > frame.size()) std::abort();
     return 0;
 }

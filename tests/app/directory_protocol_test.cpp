@@ -75,65 +75,47 @@ TEST(DirectoryResponse, ParseTable) {
     EXPECT_EQ(parse_directory_response("x").list, "[]");
 }
 
-TEST(DirectoryResponse, CompleteOnceFourFieldsAndTheListHasEnded) {
+TEST(DirectoryResponse, CompletenessAndResult) {
     EXPECT_TRUE(directory_response_complete("9|x|0|[]"));
     EXPECT_TRUE(directory_response_complete("HTTP/1.1 200 OK\r\n\r\n9|x|2|[a,b]"));
-    EXPECT_FALSE(directory_response_complete("9|x|2|[a,"));
-    EXPECT_FALSE(directory_response_complete("9|x]"));
-    EXPECT_FALSE(directory_response_complete("HTTP/1.1 200 OK\r\n"));
-}
-
-TEST(DirectoryResponse, ResultForEachResponseCode) {
-    EXPECT_EQ(directory_result_for(9, 9), 1);
-    EXPECT_EQ(directory_result_for(9, 0), -3);
-    EXPECT_EQ(directory_result_for(9, 99), 99);
+    for (const char* partial : {"9|x|2|[a,", "9|x]", "HTTP/1.1 200 OK\r\n"})
+        EXPECT_FALSE(directory_response_complete(partial)) << partial;
     // A foreign 1 is not success, nor does a negative code pose as a local failure.
-    EXPECT_EQ(directory_result_for(9, 1), -3);
-    EXPECT_EQ(directory_result_for(9, -2), -3);
+    const int results[][2] = {{9, 1}, {0, -3}, {99, 99}, {1, -3}, {-2, -3}};
+    for (const auto& [code, result] : results) EXPECT_EQ(directory_result_for(9, code), result);
 }
 
 TEST(DirectoryItems, FieldsAreCountedBeforeUse) {
     EXPECT_FALSE(parse_lookup_item("a:b:c:d:e:f:g:h"));
-    const auto nine = parse_lookup_item("a:b:c:d:e:f:g:h:i");
-    ASSERT_TRUE(nine);
-    EXPECT_EQ(nine->at(8), "i");
-    const auto eleven = parse_lookup_item("a:b:c:d:e:f:g:h:i:j:k");
-    ASSERT_TRUE(eleven);
-    EXPECT_EQ(eleven->size(), 9u);
-
+    EXPECT_EQ(parse_lookup_item("a:b:c:d:e:f:g:h:i").value_or(strings{}).at(8), "i");
+    EXPECT_EQ(parse_lookup_item("a:b:c:d:e:f:g:h:i:j:k").value_or(strings{}).size(), 9u);
     EXPECT_FALSE(parse_search_row("a:b:c:d:e:f"));
     const auto row = parse_search_row("Ada:Lovelace:7001:0:x:1:y");
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->name, "Ada Lovelace");
-    EXPECT_EQ(row->number, "7001");
+    EXPECT_EQ(row->name + "/" + row->number, "Ada Lovelace/7001");
 
     EXPECT_FALSE(parse_server_contact("a:b:c:0:e:1:g"));
-    struct marks {
+    const struct {
         std::string item;
         bool marked;
         int level;
-    };
-    const marks table[] = {
+    } marks[] = {
         {"Ada:L:7001:0:x:1:y:z", false, 1},
         {"Ada:L:7001:online:x:1:y:z", true, 1},
         {"Ada:L:7001:0:x:2:y:z", true, 2},
         {"Ada:L:7001:0:x:junk:y:z", false, 0},
         {"Ada:L:7001:0:x:99999999999:y:z", true, INT_MAX},
     };
-    for (const marks& m : table) {
+    for (const auto& m : marks) {
         const auto c = parse_server_contact(m.item);
         ASSERT_TRUE(c) << m.item;
         EXPECT_EQ(c->marked, m.marked) << m.item;
         EXPECT_EQ(c->level, m.level) << m.item;
         EXPECT_EQ(c->name, "Ada L");
     }
-}
-
-TEST(DirectoryItems, ServerListKeepsAtMost500Entries) {
     strings items(600, "A:B:7001:0:x:1:y:z");
     items[0] = "short:item";
-    const auto contacts = parse_server_contacts(items);
-    EXPECT_EQ(contacts.size(), 500u);
+    EXPECT_EQ(parse_server_contacts(items).size(), 500u);  // the server list's limit
 }
 
 TEST(DirectoryAddress, DottedIpv4Only) {

@@ -4,8 +4,10 @@
 #include <voxline/voxline.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
+#include "audio/call_media.h"
 #include "audio/vxl_statistics.h"
 #include "platform/sound/virtual_card_fixture.h"
 
@@ -13,96 +15,102 @@ namespace voxline::test {
 namespace {
 
 // The far end echoes every packet straight back.
-struct loopback_hooks : tick_hooks {
+template <class hooks>
+struct echoing : hooks {
+    using hooks::hooks;
     std::vector<uint8_t> pending;
-    bool muted = false;
-    bool digit = false;
     void send_packet(const uint8_t* pcm, uint32_t length) override {
         pending.assign(pcm, pcm + length);
     }
     void receive(audio_session& session) override {
-        if (pending.empty()) return;
-        session.push_decoded(pending.data());
+        if (!pending.empty()) session.push_decoded(pending.data());
         pending.clear();
     }
+};
+
+struct scripted_hooks : echoing<tick_hooks> {
+    bool muted = false, digit = false;
     bool mic_muted() override { return muted; }
     bool digit_playing() override { return digit; }
 };
 
 class AudioSession : public virtual_card_test_base {
   protected:
-    // One 10 ms step of the card, then the tick it would cause.
-    void run(audio_session& session, tick_hooks& hooks, int ticks) {
+    void start() {
+        select("mic=tone:1000,speaker=discard");
+        ASSERT_EQ(session.open_audio_devices(false), 0);
+        ASSERT_EQ(session.build_pipelines(), 0);
+        session.start_capture();
+    }
+    void TearDown() override {
+        session.close_pipelines();
+        session.close_devices();
+        virtual_card_test_base::TearDown();
+    }
+    // Ticks of the card, each followed by the session's.
+    void run(tick_hooks& hooks, int ticks) {
         for (int i = 0; i < ticks; ++i) {
-            ASSERT_TRUE(virtual_card_test::run_ticks(1));
+            EXPECT_TRUE(virtual_card_test::run_ticks(1));
             session.tick(hooks);
         }
     }
+    bool silent_after(tick_hooks& hooks, int ticks) {  // true if the speaker stayed silent
+        run(hooks, ticks);
+        const std::vector<int16_t> played = speaker();
+        return std::all_of(played.begin(), played.end(), [](int16_t s) { return s == 0; });
+    }
+    audio_session session{10, 10, 160};
 };
 
-TEST_F(AudioSession, MuteSilencesTheMicrophoneAndADigitDiscardsReceivedAudio) {
-    select("mic=tone:1000,speaker=discard");
-    audio_session session(10, 10, 160);
-    ASSERT_EQ(session.open_audio_devices(false), 0);
-    ASSERT_EQ(session.build_pipelines(), 0);
-    session.start_capture();
-    loopback_hooks hooks;
+TEST_F(AudioSession, MuteSilencesADigitDiscardsUncountedAndNothingReceivedCountsMissed) {
+    start();
+    std::atomic<uint32_t>& missed = process_statistics().missed_pcm_output;
+    scripted_hooks hooks;
     hooks.muted = true;
-    run(session, hooks, 20);
-    std::vector<int16_t> played = speaker();
-    EXPECT_TRUE(std::all_of(played.begin(), played.end(), [](int16_t s) { return s == 0; }));
-
+    EXPECT_TRUE(silent_after(hooks, 20));
     hooks.muted = false;
     hooks.digit = true;
-    const uint32_t missed_before = process_statistics().missed_pcm_output.load();
-    run(session, hooks, 20);
-    played = speaker();
-    EXPECT_TRUE(std::all_of(played.begin(), played.end(), [](int16_t s) { return s == 0; }));
-    // Discarded while a digit plays, not counted missing.
-    EXPECT_EQ(process_statistics().missed_pcm_output.load(), missed_before);
-
+    const uint32_t missed_before = missed.load();
+    EXPECT_TRUE(silent_after(hooks, 20));
+    EXPECT_EQ(missed.load(), missed_before);
     hooks.digit = false;
-    run(session, hooks, 20);
-    played = speaker();
-    EXPECT_TRUE(std::any_of(played.begin(), played.end(), [](int16_t s) { return s != 0; }));
-}
+    EXPECT_FALSE(silent_after(hooks, 20));
 
-TEST_F(AudioSession, NothingReceivedCountsMissedOutput) {
-    select("mic=silence,speaker=discard");
-    audio_session session(10, 10, 160);
-    ASSERT_EQ(session.open_audio_devices(false), 0);
     tick_hooks idle;
-    const uint32_t before = process_statistics().missed_pcm_output.load();
-    session.tick(idle);  // no pipelines yet: nothing happens, nothing counted
-    EXPECT_EQ(process_statistics().missed_pcm_output.load(), before);
-    ASSERT_EQ(session.build_pipelines(), 0);
-    session.start_capture();
-    run(session, idle, 10);
-    EXPECT_EQ(process_statistics().missed_pcm_output.load(), before + 10);
+    const uint32_t idle_before = missed.load();
+    run(idle, 10);
+    EXPECT_EQ(missed.load(), idle_before + 10);
     // The close hands back the empty input buffers: no microphone audio was lost.
     const uint32_t full_before = process_statistics().pcm_full_input.load();
     session.close_pipelines();
     EXPECT_EQ(process_statistics().pcm_full_input.load(), full_before);
 }
 
-TEST_F(AudioSession, DeviceFailuresGiveTheirResultCodes) {
-    struct row {
-        const char* options;
-        int32_t result;
-    };
-    const row rows[] = {
-        {"fail=open", VXL_E_SOUND_NO_DEVICE},
-        {"fail=duplex", VXL_E_SOUND_DEVICE},
-        {"fail=busy:in", VXL_E_SOUND_INPUT_IN_USE},
-        {"fail=format:in", VXL_E_SOUND_BAD_FORMAT},
-        {"fail=busy:out", VXL_E_SOUND_OUTPUT_IN_USE},
-        {"fail=format:out", VXL_E_SOUND_OUTPUT_BAD_FORMAT},
-    };
-    for (const row& r : rows) {
-        select(r.options, false);
-        audio_session session(10, 10, 160);
-        EXPECT_EQ(session.open_audio_devices(false), r.result) << r.options;
-        EXPECT_FALSE(session.devices_open()) << r.options;
+// The real tick: "1" and "2" follow each other directly, each replacing 80 ms of received audio,
+// and the muted microphone sends silence meanwhile.
+TEST_F(AudioSession, EachDigitReplacesEightyMillisecondsOfReceivedAudio) {
+    start();
+    const tone_images images;
+    echoing<call_media> call(images);
+    run(call, 10);
+    ASSERT_EQ(call.queue_digits("12"), 0);
+    run(call, 30);
+    const std::vector<int16_t> played = speaker();
+    std::vector<int16_t> expected(640 * 2 + 80, 0);
+    std::memcpy(expected.data(), images.digit(1).data() + 58, 1280);
+    std::memcpy(expected.data() + 640, images.digit(2).data() + 58, 1280);
+    EXPECT_NE(std::search(played.begin(), played.end(), expected.begin(), expected.end()),
+              played.end());
+}
+
+// The input's failures and a missing device are reported end to end (the sound devices module).
+TEST_F(AudioSession, OutputFailuresGiveTheirResultCodes) {
+    for (auto [options, result] : {std::pair{"fail=busy:out", VXL_E_SOUND_OUTPUT_IN_USE},
+                                   {"fail=format:out", VXL_E_SOUND_OUTPUT_BAD_FORMAT}}) {
+        select(options, false);
+        audio_session failing(10, 10, 160);
+        EXPECT_EQ(failing.open_audio_devices(false), result) << options;
+        EXPECT_FALSE(failing.devices_open()) << options;
     }
 }
 

@@ -2,9 +2,10 @@
 // console events the tests read back.
 #pragma once
 
-#include <string>
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <tuple>
-#include <vector>
 
 #include "log/control_log.h"
 #include "support/temp_home.h"
@@ -12,7 +13,8 @@
 namespace voxline::test {
 
 struct captured_log {
-    std::string path = process_temp_home() + "/VXLAX-" + std::to_string(++counter()) + ".log";
+    inline static int logs = 0;
+    std::string path = process_temp_home() + "/VXLAX-log-" + std::to_string(++logs) + ".log";
     kestrel::control_log log{path};
     std::vector<std::tuple<int, std::string, std::string>> console;  // level, source, text
 
@@ -24,14 +26,9 @@ struct captured_log {
             });
     }
     std::string text() const { return read_file(path); }
+    bool has(const std::string& line) const { return text().find(line) != std::string::npos; }
     bool has_console(const std::string& text) const {
-        for (const auto& [level, source, message] : console)
-            if (message == text) return true;
-        return false;
-    }
-    static int& counter() {
-        static int n = 0;
-        return n;
+        return std::ranges::any_of(console, [&](const auto& c) { return std::get<2>(c) == text; });
     }
 };
 

@@ -1,5 +1,5 @@
-// The call thread against a minimal call agent on loopback: request flags,
-// number rules, events and what goes on the wire.
+// The call thread against a minimal call agent on loopback: number rules,
+// what goes on the wire, how long the idle thread sleeps, and logoff.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 #include "audio/rtp_streamer.h"
 #include "core/call_control.h"
 #include "core/tarnwick_vxl.h"
-#include "support/eventually.h"
 #include "support/fake_call_agent.h"
 #include "support/recording_callback.h"
 #include "support/temp_home.h"
@@ -21,11 +20,6 @@ namespace {
 using ::testing::AllOf;
 using ::testing::Ge;
 using ::testing::Le;
-
-// Lets what must not happen have its chance.
-void settle() {
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-}
 
 class CallThread : public ::testing::Test {
   protected:
@@ -51,7 +45,6 @@ class CallThread : public ::testing::Test {
     void TearDown() override {
         if (engine) engine->Release();  // logs off and waits for the thread
     }
-    std::string log() { return home.read("vxl.log"); }
 
     temp_home home;
     recording_callback callback;
@@ -60,76 +53,43 @@ class CallThread : public ::testing::Test {
     std::string phone_ip, agent_ip;
 };
 
-TEST_F(CallThread, NumbersAreCleanedOrRefused) {
+TEST_F(CallThread, NumbersHangupsDigitsAndASecondEngine) {
     ASSERT_NO_FATAL_FAILURE(start(0));
-    for (const char* bad : {static_cast<const char*>(nullptr), "", "555*1234", "555#", "+15551234"})
-        EXPECT_EQ(engine->Call(bad), VXL_E_INVALID_NUMBER) << (bad ? bad : "null");
-    EXPECT_EQ(engine->Call(std::string(151, '5').c_str()), VXL_E_INVALID_NUMBER);
-
-    ASSERT_EQ(engine->Call("555 12-34"), VXL_S_OK);
-    EXPECT_TRUE(agent->wait_for("D/5551234"));
-    EXPECT_EQ(engine->Call("600"), VXL_E_REQUEST_NOT_ALLOWED);  // already on a call
-    // A configuration while the thread runs changes nothing.
-    EXPECT_EQ(configure(engine, callback), VXL_E_REQUEST_NOT_ALLOWED);
-
-    ASSERT_EQ(engine->Hangup(), VXL_S_OK);
-    ASSERT_TRUE(callback.wait_for("Disconnected 0"));
-    ASSERT_EQ(engine->Call(std::string(150, '7').c_str()), VXL_S_OK);
-    EXPECT_TRUE(agent->wait_for("D/" + std::string(150, '7')));
-}
-
-TEST_F(CallThread, TwoHangupsSendOneOnHookAndDigitsNeedAVoicePath) {
-    ASSERT_NO_FATAL_FAILURE(start(2));
-    EXPECT_EQ(engine->SendDigits(nullptr), VXL_S_OK);
-    ASSERT_EQ(engine->SendDigits("12"), VXL_S_OK);  // on-hook: played locally, never sent
-    ASSERT_EQ(engine->Call("5550001"), VXL_S_OK);
-    ASSERT_TRUE(agent->wait_for("D/5550001"));
-    ASSERT_EQ(engine->SendDigits("9"), VXL_S_OK);  // no voice path yet
-    ASSERT_EQ(engine->Hangup(), VXL_S_OK);
-    ASSERT_EQ(engine->Hangup(), VXL_S_OK);
-    ASSERT_TRUE(callback.wait_for("Disconnected 0"));
-    settle();
-    EXPECT_EQ(agent->count_received("O: L/hu"), 1);
-    EXPECT_EQ(agent->count_received("O: D/12"), 0);
-    EXPECT_EQ(agent->count_received("O: D/9"), 0);
-}
-
-TEST_F(CallThread, LogoffSendsGracefulRestartAndEndsTheSession) {
-    ASSERT_NO_FATAL_FAILURE(start(4, VXL_FLAG_FORWARD_DIAGNOSTICS));
-    ASSERT_EQ(engine->LogoffFromCallAgent(1), VXL_S_OK);
-    ASSERT_TRUE(callback.wait_for("Disconnected 3"));
-    EXPECT_EQ(agent->count_received("RM: graceful"), 1);
-    EXPECT_TRUE(eventually([&] { return !engine->call_thread_running(); }, 10000));
-    EXPECT_EQ(engine->LogoffFromCallAgent(1), VXL_E_REQUEST_NOT_ALLOWED);
-    // Diagnostic lines reached the client through MessagePrint, oldest first.
-    const auto messages = callback.message_snapshot();
-    ASSERT_FALSE(messages.empty());
-    EXPECT_THAT(messages.front(), ::testing::StartsWith("8 ["));
-    EXPECT_THAT(messages.front(), ::testing::EndsWith("]Tarnwick Voxline Engine"));
-    engine->Release();
-    engine = nullptr;
-    EXPECT_EQ(callback.references(), 1u);  // the engine gave back every reference it took
-}
-
-TEST_F(CallThread, ASecondEngineInOneProcessDoesNotStartItsEndpoint) {
-    ASSERT_NO_FATAL_FAILURE(start(5));
+    // A second engine in the process does not start its endpoint.
     recording_callback second_callback;
     auto* second = new CTarnwickVXL();
     phone_ip = "127.0.1.16";
     ASSERT_EQ(configure(second, second_callback), VXL_S_OK);
     ASSERT_EQ(second->LogonToCallAgent(), VXL_S_OK);
     EXPECT_TRUE(second_callback.wait_for("Disconnected 3"));
-    EXPECT_EQ(agent->count_received("7f000110"), 0);
     second->Release();
-    // The first engine still owns the endpoint and keeps working.
-    ASSERT_EQ(engine->Call("5550003"), VXL_S_OK);
-    EXPECT_TRUE(agent->wait_for("D/5550003"));
+
+    for (const char* bad : {static_cast<const char*>(nullptr), "", "555*1234", "555#", "+15551234"})
+        EXPECT_EQ(engine->Call(bad), VXL_E_INVALID_NUMBER) << (bad ? bad : "null");
+    EXPECT_EQ(engine->Call(std::string(151, '5').c_str()), VXL_E_INVALID_NUMBER);
+    ASSERT_EQ(engine->SendDigits("12"), VXL_S_OK);  // on-hook: played locally, never sent
+    ASSERT_EQ(engine->Call("555 12-34"), VXL_S_OK);
+    EXPECT_TRUE(agent->wait_for("D/5551234"));
+    ASSERT_EQ(engine->SendDigits("9"), VXL_S_OK);               // no voice path yet: not sent
+    EXPECT_EQ(engine->Call("600"), VXL_E_REQUEST_NOT_ALLOWED);  // already on a call
+    // A configuration while the thread runs changes nothing.
+    EXPECT_EQ(configure(engine, callback), VXL_E_REQUEST_NOT_ALLOWED);
+    ASSERT_EQ(engine->Hangup(), VXL_S_OK);
+    ASSERT_EQ(engine->Hangup(), VXL_S_OK);
+    ASSERT_TRUE(callback.wait_for("Disconnected 0"));
+
+    ASSERT_EQ(engine->Call(std::string(150, '7').c_str()), VXL_S_OK);
+    EXPECT_TRUE(agent->wait_for("D/" + std::string(150, '7')));
+    EXPECT_EQ(agent->count_received("O: L/hu"), 1) << "two hang-ups, one on-hook";
+    EXPECT_EQ(agent->count_received("O: D/12"), 0);
+    EXPECT_EQ(agent->count_received("O: D/9"), 0);
+    EXPECT_EQ(agent->count_received("7f000110"), 0) << "the second engine's endpoint";
 }
 
 // Before and after calls the thread sleeps until the 35 s keep-alive (the
 // audit watchdog, 180 + 30 s, is further away); a measured echo delay wakes
 // it instead of being polled for.
-TEST_F(CallThread, IdleLineSleepsUntilTheKeepAliveAndIsWokenForAMeasuredEchoDelay) {
+TEST_F(CallThread, IdleLineSleepsUntilTheKeepAliveEchoDelayWakesItAndLogoffEnds) {
     ASSERT_NO_FATAL_FAILURE(
         start(7, VXL_FLAG_ECHO_CANCELLATION | VXL_FLAG_MGCP_AUDIT | VXL_FLAG_FORWARD_DIAGNOSTICS));
     call_control* control = nullptr;
@@ -137,10 +97,10 @@ TEST_F(CallThread, IdleLineSleepsUntilTheKeepAliveAndIsWokenForAMeasuredEchoDela
         std::lock_guard<std::recursive_mutex> lock(engine->method_lock());
         control = engine->control();
     }
-    const auto settled_wait = [&] {
+    const auto expect_sleeps_for_the_keepalive = [&] {
         int64_t wait = -1;
         eventually([&] { return (wait = control->last_wait_ms()) >= 30000; }, 3000);
-        return wait;
+        EXPECT_THAT(wait, AllOf(Ge(30000), Le(35000)));
     };
     const auto ring_out = [&](const std::string& number, int media_sessions) {
         ASSERT_EQ(engine->Call(number.c_str()), VXL_S_OK);
@@ -161,7 +121,7 @@ TEST_F(CallThread, IdleLineSleepsUntilTheKeepAliveAndIsWokenForAMeasuredEchoDela
                " 0 ";
     };
 
-    EXPECT_THAT(settled_wait(), AllOf(Ge(30000), Le(35000)));
+    expect_sleeps_for_the_keepalive();
     // A refusal wakes nobody, yet its diagnostic line reaches the client at once.
     EXPECT_EQ(engine->Call(nullptr), VXL_E_INVALID_NUMBER);
     EXPECT_TRUE(eventually(
@@ -172,28 +132,38 @@ TEST_F(CallThread, IdleLineSleepsUntilTheKeepAliveAndIsWokenForAMeasuredEchoDela
         },
         2000));
 
-    // A call whose session expected a delay that never came.
-    ring_out("5550010", 1);
+    ring_out("5550010", 1);  // a session that expected a delay that never came
     hang_up(1);
-    EXPECT_THAT(settled_wait(), AllOf(Ge(30000), Le(35000)));
+    expect_sleeps_for_the_keepalive();
     size_t at = 0;
     for (const char* change : {"idle -> dialling", "dialling -> ringing out",
                                "ringing out -> releasing", "releasing -> idle"}) {
-        at = log().find(std::string("Line state ") + change, at);
+        at = home.read("vxl.log").find(std::string("Line state ") + change, at);
         ASSERT_NE(at, std::string::npos) << change;
     }
+    control->media()->post_measured_echo_delay(77);  // from the closed session: no call's
 
-    // A delay from the closed session belongs to no call.
-    control->media()->post_measured_echo_delay(77);
-
-    // The next call's session: the thread sleeps until the measurement wakes it.
     ring_out("5550011", 2);
-    EXPECT_THAT(settled_wait(), AllOf(Ge(30000), Le(35000)));
+    expect_sleeps_for_the_keepalive();
     control->media()->post_measured_echo_delay(95);
     EXPECT_TRUE(callback.wait_for(echo_delay_event(95), 2000));
     hang_up(2);
-    EXPECT_THAT(settled_wait(), AllOf(Ge(30000), Le(35000)));
+    expect_sleeps_for_the_keepalive();
     for (const auto& e : callback.snapshot()) EXPECT_NE(e, echo_delay_event(77));
+
+    ASSERT_EQ(engine->LogoffFromCallAgent(1), VXL_S_OK);
+    ASSERT_TRUE(callback.wait_for("Disconnected 3"));
+    EXPECT_EQ(agent->count_received("RM: graceful"), 1);
+    EXPECT_TRUE(eventually([&] { return !engine->call_thread_running(); }, 10000));
+    EXPECT_EQ(engine->LogoffFromCallAgent(1), VXL_E_REQUEST_NOT_ALLOWED);
+    // Diagnostic lines reached the client through MessagePrint, oldest first.
+    const auto messages = callback.message_snapshot();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_THAT(messages.front(), ::testing::StartsWith("8 ["));
+    EXPECT_THAT(messages.front(), ::testing::EndsWith("]Tarnwick Voxline Engine"));
+    engine->Release();
+    engine = nullptr;
+    EXPECT_EQ(callback.references(), 1u);  // the engine gave back every reference it took
 }
 
 }  // namespace

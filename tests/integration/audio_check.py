@@ -2,6 +2,7 @@
 as a microphone file, and the checks on what a speaker file received."""
 
 import math
+import statistics
 import struct
 import subprocess
 import wave
@@ -11,27 +12,13 @@ FRAME = 160  # 20 ms
 
 
 def spoken(text):
-    """espeak-ng's voice resampled to 8 kHz mono samples."""
-    raw = subprocess.run(["espeak-ng", "--stdout", "-s", "150", text], check=True,
+    """espeak-ng's voice, resampled by sox to 8 kHz mono samples."""
+    voice = subprocess.run(["espeak-ng", "--stdout", "-s", "150", text], check=True,
+                           capture_output=True, timeout=30).stdout
+    raw = subprocess.run(["sox", "-t", "wav", "-", "-t", "raw", "-r", str(RATE), "-e", "signed",
+                          "-b", "16", "-c", "1", "-"], input=voice, check=True,
                          capture_output=True, timeout=30).stdout
-    with wave.open(_bytes_file(raw)) as source:
-        rate = source.getframerate()
-        data = source.readframes(source.getnframes())
-    samples = struct.unpack("<%dh" % (len(data) // 2), data)
-    # Averages over each output period: enough of a low-pass for an envelope.
-    step = rate / RATE
-    out = []
-    position = 0.0
-    while position + step <= len(samples):
-        window = samples[int(position):int(position + step)] or [0]
-        out.append(int(sum(window) / len(window)))
-        position += step
-    return out
-
-
-def _bytes_file(data):
-    import io
-    return io.BytesIO(data)
+    return list(struct.unpack("<%dh" % (len(raw) // 2), raw))
 
 
 def tone(hz, seconds, peak=8000):
@@ -63,12 +50,10 @@ def envelope(samples):
 
 
 def _pearson(a, b):
-    n = len(a)
-    mean_a, mean_b = sum(a) / n, sum(b) / n
-    cov = sum((x - mean_a) * (y - mean_b) for x, y in zip(a, b))
-    var_a = sum((x - mean_a) ** 2 for x in a)
-    var_b = sum((y - mean_b) ** 2 for y in b)
-    return cov / math.sqrt(var_a * var_b) if var_a and var_b else 0.0
+    try:
+        return statistics.correlation(a, b)
+    except statistics.StatisticsError:  # a constant envelope correlates with nothing
+        return 0.0
 
 
 def best_lag_correlation(reference, received, max_lag_frames=150):

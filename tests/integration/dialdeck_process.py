@@ -11,17 +11,9 @@ import time
 import unittest
 
 from harness import ROOT, built_program
+from lab_process import wait_until  # noqa: F401 (also for bench/app)
 
 LAB = os.path.join(ROOT, "tools", "lab", "dialdeck-lab")
-
-
-def wait_until(predicate, timeout, interval=0.1):
-    deadline = time.monotonic() + timeout
-    while True:
-        result = predicate()
-        if result or time.monotonic() > deadline:
-            return result
-        time.sleep(interval)
 
 
 class Display:

@@ -3,6 +3,7 @@ phones, each phone on its own loopback address and VOXLINE_HOME.
 
 Every wait is bounded; every process is stopped when its test ends."""
 
+import json
 import os
 import queue
 import re
@@ -36,16 +37,6 @@ def phone_program():
     return built_program("voxline-call", "VOXLINE_CALL")
 
 
-def release(process, log, home):
-    """Closes what a stopped process leaves open and removes its home."""
-    for stream in (process.stdin, process.stdout, log):
-        try:
-            stream.close()
-        except (OSError, ValueError):
-            pass
-    shutil.rmtree(home, ignore_errors=True)
-
-
 class Network:
     """Loopback addresses 127.0.<block>.x for one test module, so that modules
     can run side by side; the RTP and NAT ports are fixed per address."""
@@ -63,30 +54,24 @@ class Network:
         return address
 
 
-class Phone:
-    """One voxline-call process; its output lines are collected as they come."""
+class Program:
+    """A phone program in its own VOXLINE_HOME (removed when it stops); its output
+    lines are collected as they come, as (monotonic time, text)."""
 
-    def __init__(self, address, call_agents, args=(), interactive=False):
+    def __init__(self, address, command, env=None, prefix="voxline-home-"):
         self.address = address
-        self.home = tempfile.mkdtemp(prefix="voxline-home-")
-        env = dict(os.environ, VOXLINE_HOME=self.home)
+        self.home = tempfile.mkdtemp(prefix=prefix)
+        env = dict(os.environ, **(env or {}), VOXLINE_HOME=self.home)
         # No test touches a real sound card: a silent virtual one stands in.
         env.setdefault("VOXLINE_AUDIO", "virtual:mic=silence,speaker=discard")
-        command = [phone_program(), "--call-agent", call_agents, "--local-ip", address]
-        command += list(args)
-        if interactive:
-            command.append("--interactive")
         self.lines = []
         self._queue = queue.Queue()
-        # A file, not a pipe: nobody reads stderr while the phone runs.
-        self._stderr = open(os.path.join(self.home, "stderr.txt"), "w")
-        self.process = subprocess.Popen(
-            command, stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=self._stderr,
-            text=True, env=env)
-        self._reader = threading.Thread(target=self._read, daemon=True)
-        self._reader.start()
-        self._position = 0
         self._eof = False
+        # A file, not a pipe: nobody reads stderr while the program runs.
+        self._stderr = open(os.path.join(self.home, "stderr.txt"), "w")
+        self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=self._stderr, text=True, env=env)
+        threading.Thread(target=self._read, daemon=True).start()
 
     def _read(self):
         for line in self.process.stdout:
@@ -94,15 +79,65 @@ class Phone:
         self._queue.put(None)
 
     def _drain(self, timeout):
+        """The next line, waiting up to timeout; None at its end or the time-out."""
         try:
-            item = self._queue.get(timeout=timeout)
+            item = self._queue.get(timeout=max(0.0, timeout))
         except queue.Empty:
-            return False
+            return None
         if item is None:
             self._eof = True
-            return False
+            return None
         self.lines.append(item)
-        return True
+        return item[1]
+
+    def texts(self):
+        while self._drain(0) is not None:
+            pass
+        return [text for _, text in self.lines]
+
+    def send(self, line):
+        self.process.stdin.write(line + "\n")
+        self.process.stdin.flush()
+
+    def wait_exit(self, timeout=20.0):
+        try:
+            return self.process.wait(timeout=timeout)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.send_signal(signal.SIGTERM)
+            if self.wait_exit(15) is None:
+                self.process.kill()
+                self.process.wait(timeout=5)
+        for stream in (self.process.stdin, self.process.stdout, self._stderr):
+            try:
+                stream.close()
+            except (OSError, ValueError):
+                pass
+        shutil.rmtree(self.home, ignore_errors=True)
+
+    def describe(self):
+        def tail(name, count):
+            path = os.path.join(self.home, name)
+            if not os.path.exists(path):
+                return ""
+            with open(path, encoding="latin-1") as handle:
+                return "".join(handle.readlines()[-count:])
+
+        return "%s output:\n%s\nstderr:\n%s\nvxl.log tail:\n%s" % (
+            self.address, "\n".join(text for _, text in self.lines[-80:]),
+            tail("stderr.txt", 20), tail("vxl.log", 30))
+
+
+class Phone(Program):
+    """One voxline-call process."""
+
+    def __init__(self, address, call_agents, args=(), interactive=False, program=None):
+        command = [program or phone_program(), "--call-agent", call_agents, "--local-ip", address]
+        super().__init__(address, command + list(args) + (["--interactive"] if interactive else []))
+        self._position = 0
 
     def wait_for(self, pattern, timeout=10.0, from_start=False):
         """Waits for a line matching pattern after the last one matched (or
@@ -121,44 +156,81 @@ class Phone:
             self._drain(remaining)
 
     def events(self):
-        while self._drain(0):
-            pass
-        return [text for _, text in self.lines if text.startswith("event ")]
-
-    def send(self, line):
-        self.process.stdin.write(line + "\n")
-        self.process.stdin.flush()
-
-    def wait_exit(self, timeout=20.0):
-        try:
-            return self.process.wait(timeout=timeout)
-        except subprocess.TimeoutExpired:
-            return None
-
-    def stop(self):
-        if self.process.poll() is None:
-            self.process.send_signal(signal.SIGTERM)
-            if self.wait_exit(15) is None:
-                self.process.kill()
-                self.process.wait(timeout=5)
-        release(self.process, self._stderr, self.home)
+        return [text for text in self.texts() if text.startswith("event ")]
 
     def log(self):
         """The engine's own log: forwarded lines may be dropped when many come at once."""
         with open(os.path.join(self.home, "vxl.log"), encoding="latin-1") as handle:
             return handle.read()
 
-    def describe(self):
-        def tail(name, count):
-            path = os.path.join(self.home, name)
-            if not os.path.exists(path):
-                return ""
-            with open(path, encoding="latin-1") as handle:
-                return "".join(handle.readlines()[-count:])
 
-        return "phone %s output:\n%s\nstderr:\n%s\nvxl.log tail:\n%s" % (
-            self.address, "\n".join(text for _, text in self.lines), tail("stderr.txt", 20),
-            tail("vxl.log", 30))
+class Host(Program):
+    """One kestrel-host process holding the control, logged on to a lab."""
+
+    def __init__(self, address, lab_address, extension="2001", sets=(), args=(), env=None):
+        sets = dict({"ParametersToExpect": "0", "CallManager": lab_address, "Port": "2727",
+                     "MGCPPort": "2427", "SampleSize": "2", "IPPhoneNumber": extension},
+                    **dict(sets))
+        command = [built_program("kestrel-host", "KESTREL_HOST"), "--no-console", *args]
+        for name, value in sets.items():
+            command += ["--set", "%s=%s" % (name, value)]
+        super().__init__(address, command, dict(
+            {"KESTREL_LOCAL_IP": address, "QT_QPA_PLATFORM": "offscreen",
+             "KESTREL_MIXER": "none"}, **(env or {})), "kestrel-home-")
+        self._seen = 0  # states already waited for
+
+    def states(self):
+        return [json.loads(text[len("event ChangeQuillonState "):])[0]
+                for _, text in self.lines if text.startswith("event ChangeQuillonState [")]
+
+    def _until(self, found, timeout):
+        """found() once it is something, waiting for lines up to timeout; else None."""
+        deadline = time.monotonic() + timeout
+        while True:
+            result = found()
+            if result is not None:
+                return result
+            if self._drain(deadline - time.monotonic()) is None:
+                return None
+
+    def wait_state(self, state, timeout=10.0):
+        """Waits until the control shows state after the one last waited
+        for; True when it did."""
+        def shown():
+            later = self.states()[self._seen:]
+            if state in later:
+                self._seen += later.index(state) + 1
+                return True
+            return None
+        return bool(self._until(shown, timeout))
+
+    def wait_line(self, prefix, timeout=10.0):
+        """The first output line starting with prefix, waiting for it."""
+        return self._until(lambda: next((text for _, text in self.lines
+                                         if text.startswith(prefix)), None), timeout)
+
+    def command(self, line, timeout=10.0):
+        """Sends a command; its ok/error answer line."""
+        self.send(line)
+        deadline = time.monotonic() + timeout
+        while True:
+            answer = self._drain(deadline - time.monotonic())
+            if answer is None or answer.startswith(("ok", "error")):
+                return answer
+
+    def state(self):
+        answer = self.command("state")
+        return json.loads(answer[3:]) if answer and answer.startswith("ok ") else {}
+
+    def stop(self):
+        # End of input logs off and ends the host.
+        if self.process.poll() is None:
+            try:
+                self.process.stdin.close()
+                self.process.wait(timeout=15)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
+        super().stop()
 
 
 class EndToEndTest(unittest.TestCase):
@@ -190,6 +262,19 @@ class EndToEndTest(unittest.TestCase):
         self.phones.append(phone)
         return phone
 
+    def start_host(self, extension="2001", microphone=None, **options):
+        if microphone:
+            options["env"] = {"VOXLINE_AUDIO": "virtual:mic=%s,speaker=discard" % microphone}
+        host = Host(self.network.phone_address(), self.network.lab_address(0), extension,
+                    **options)
+        self.addCleanup(host.stop)
+        return host
+
+    def expect_state(self, host, state, timeout=10.0):
+        if not host.wait_state(state, timeout):
+            self.fail("state %d not shown within %.0f s; states %s\n%s"
+                      % (state, timeout, host.states(), host.describe()))
+
     def expect(self, phone, pattern, timeout=10.0, from_start=False):
         match = phone.wait_for(pattern, timeout, from_start)
         if match is None:
@@ -198,11 +283,57 @@ class EndToEndTest(unittest.TestCase):
         return match
 
     def endpoint_state(self, lab, phone):
-        answer = lab.command("state %s" % phone.address)
-        return answer.get("endpoint")
+        return lab.command("state %s" % phone.address).get("endpoint") or {}
+
+    def registered(self, lab, phone, key="version"):
+        """Waits until the lab holds phone's logon (key "extension": its extension too)."""
+        self.assertTrue(lab.wait_for(lambda: self.endpoint_state(lab, phone).get(key)),
+                        phone.describe())
+
+    def answer_to(self, lab, phone, verb):
+        """The phone's answer to the lab's first command VERB (it may follow
+        the phone's own events, so it is waited for)."""
+        def answer():
+            texts = [m["text"] for m in lab.messages(phone.address)]
+            ids = [m.group(1) for m in (re.match(r"%s (\d+) " % verb, t) for t in texts) if m]
+            return next((t for t in texts
+                         if ids and re.match(r"\d{3} %s\b" % ids[0], t)), None)
+        return lab.wait_for(answer, timeout=10) or ""
+
+    def assert_logged_off(self, lab, phone):
+        """The lab saw phone's graceful restart, its log-off."""
+        self.assertTrue(lab.wait_for(lambda: [m for m in lab.messages(phone.address) if m[
+            "text"].startswith("RSIP") and "RM: graceful" in m["text"]]), phone.describe())
+
+    def echo_call(self, args, hangup_after, timeout=15):
+        """One call to the echo line, hung up after hangup_after s; the exited phone."""
+        phone = self.start_phone(list(args) + ["--dial", "600", "--hangup-after",
+                                               str(hangup_after), "--exit-on-disconnect"])
+        self.expect(phone, "event Answered")
+        self.expect(phone, "event Disconnected 0", timeout)
+        self.assertEqual(phone.wait_exit(), 0, phone.describe())
+        return phone
+
+    def call(self, lab, caller, callee, number):
+        """Once both are logged on and callee's extension is known, caller dials number."""
+        for phone in (callee, caller):
+            if isinstance(phone, Phone):
+                self.expect(phone, "event ConnectedToCallAgent", from_start=True)
+        self.registered(lab, callee, "extension")
+        caller.send("call %s" % number)
+
+    def hang_up(self, by, *phones):
+        """by hangs up; every phone sees the call end, then quits with 0."""
+        by.send("hangup")
+        for phone in phones:
+            self.expect(phone, "event Disconnected 0")
+        for phone in phones:
+            phone.send("quit")
+            self.assertEqual(phone.wait_exit(), 0, phone.describe())
 
 
-@unittest.skipUnless(shutil.which("espeak-ng"), "espeak-ng is not installed")
+@unittest.skipUnless(shutil.which("espeak-ng") and shutil.which("sox"),
+                     "espeak-ng or sox is not installed")
 class SpokenAudioTest(EndToEndTest):
     """Base class for tests that play speech: one folder of WAV files per class."""
 

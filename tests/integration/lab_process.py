@@ -12,10 +12,24 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), "..", ".."))
 LAB = os.path.join(ROOT, "tools", "lab", "dialdeck-lab")
 
 
+def wait_until(predicate, timeout=5.0, interval=0.02):
+    """Polls predicate() until it returns something true; returns it."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = predicate()
+        if result or time.monotonic() > deadline:
+            return result
+        time.sleep(interval)
+
+
 class Lab:
-    def __init__(self, address="127.0.0.1", port=0, extra=(), nat_port=0):
-        command = [sys.executable, LAB, "--address", address, "--port", str(port),
-                   "--control-port", "0", "--nat-port", str(nat_port), "--quiet"] + list(extra)
+    def __init__(self, address="127.0.0.1", port=0, extra=(), nat_port=0, prefix=(),
+                 connect=socket.create_connection):
+        """prefix runs the lab inside something (a network namespace); connect
+        reaches its control port from there."""
+        command = list(prefix) + [sys.executable, LAB, "--address", address, "--port", str(port),
+                                  "--control-port", "0", "--nat-port", str(nat_port),
+                                  "--quiet"] + list(extra)
         self.process = subprocess.Popen(command, stdout=subprocess.PIPE, text=True)
         deadline = time.monotonic() + 10
         line = ""
@@ -30,7 +44,7 @@ class Lab:
         self.mgcp = (match.group(1), int(match.group(2)))
         self.control_address = (match.group(3), int(match.group(4)))
         self.rtp = (match.group(5), int(match.group(6)))
-        self._control = socket.create_connection(self.control_address, timeout=5)
+        self._control = connect(self.control_address, timeout=5)
         self._reader = self._control.makefile("r", encoding="utf-8")
 
     def command(self, line):
@@ -46,14 +60,7 @@ class Lab:
     def messages(self, endpoint):
         return self.command("messages %s" % endpoint)["messages"]
 
-    def wait_for(self, predicate, timeout=5.0, interval=0.02):
-        """Polls predicate() until it returns something true; returns it."""
-        deadline = time.monotonic() + timeout
-        while True:
-            result = predicate()
-            if result or time.monotonic() > deadline:
-                return result
-            time.sleep(interval)
+    wait_for = staticmethod(wait_until)
 
     def stop(self):
         try:

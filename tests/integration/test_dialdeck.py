@@ -29,31 +29,18 @@ class DialdeckTest(EndToEndTest):
         self.lab = self.start_lab(extra=["--tls-dir", self.tls])
         write_app_folder(self.app, self.network.lab_address(), self.tls)
 
-    def start_dialdeck(self, env=None):
-        program = Dialdeck(self.display, self.app, self.network.phone_address(), env)
-        self.addCleanup(program.stop)
-        return program
-
-    def log_in(self, program, account="2191001", pin="1234"):
-        dialog = self.display.window("Login to Dialdeck")
-        self.assertTrue(dialog, "no login dialog\n" + program.stderr())
-        self.display.type_into(dialog, ("type", account), ("key", "Tab"), ("type", pin),
-                               ("key", "Return"))
-
-    def registered_endpoint(self):
-        def find():
-            for endpoint in self.lab.command("endpoints")["endpoints"]:
-                if endpoint.get("registered"):
-                    return endpoint
-            return None
-        return wait_until(find, 20)
-
     def test_login_call_to_600_timer_and_recent_numbers(self):
         if os.path.exists(ARTIFACT):
             os.unlink(ARTIFACT)
-        program = self.start_dialdeck({"DIALDECK_GRAB": ARTIFACT})
-        self.log_in(program)
-        endpoint = self.registered_endpoint()
+        program = Dialdeck(self.display, self.app, self.network.phone_address(),
+                           {"DIALDECK_GRAB": ARTIFACT})
+        self.addCleanup(program.stop)
+        dialog = self.display.window("Login to Dialdeck")
+        self.assertTrue(dialog, "no login dialog\n" + program.stderr())
+        self.display.type_into(dialog, ("type", "2191001"), ("key", "Tab"), ("type", "1234"),
+                               ("key", "Return"))
+        endpoint = wait_until(lambda: next((e for e in self.lab.command("endpoints")["endpoints"]
+                                            if e.get("registered")), None), 20)
         self.assertTrue(endpoint, "no registration\n" + program.stderr())
         self.assertEqual((endpoint["account"], endpoint["pin"]), ("2191001", "1234"))
 

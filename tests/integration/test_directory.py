@@ -1,5 +1,5 @@
 """The directory client against the lab's directory server, in each of the
-server's modes."""
+server's modes (the other request codes are walked by tests/app)."""
 
 import os
 import subprocess
@@ -36,9 +36,6 @@ class DirectoryTest(EndToEndTest):
         result["items"] = [value for name, value in lines if name == "item"]
         return result
 
-    def mode(self, mode):
-        self.assertTrue(self.lab.command("directory-mode " + mode)["ok"])
-
     def test_each_mode(self):
         rows = [
             # mode, open, result, items, last error
@@ -51,30 +48,18 @@ class DirectoryTest(EndToEndTest):
         ]
         for mode, opened, result, items, error in rows:
             with self.subTest(mode=mode):
-                self.mode(mode)
+                self.assertTrue(self.lab.command("directory-mode " + mode)["ok"])
                 answer = self.exchange(*LOOKUP)
                 self.assertEqual((answer["open"], answer["result"], answer["items"],
                                   answer["error"]), (opened, result, items, error))
-                if mode == "silent":
-                    self.assertGreaterEqual(int(answer["elapsed_ms"]), 9500)
-                    self.assertLessEqual(int(answer["elapsed_ms"]), 11000)
+                if mode == "silent":  # the 10 s time-out
+                    self.assertTrue(9500 <= int(answer["elapsed_ms"]) <= 11000, answer)
         requests = self.lab.command("directory-requests")["requests"]
         # Every mode but refuse saw the request, byte for byte.
         self.assertEqual([r["mode"] for r in requests],
                          ["normal", "split", "wrong-code", "garbage", "silent"])
         self.assertTrue(all(r["request"] == "POST / HTTP/1.1\r\n\r\n9|2191001:undefined|2|[]"
                             for r in requests))
-
-    def test_presence_and_server_list(self):
-        self.assertEqual(self.exchange("22", "7001:K7001", "2")["text"], "true")
-        self.assertEqual(self.exchange("22", "7001:wrong", "2")["text"], "false")
-        self.assertEqual(self.exchange("11", "7002:7003", "2")["result"], "1")
-        contacts = self.exchange("13", "7002", "1")["items"]
-        self.assertEqual(contacts, ["Alma:Berg:7001:1::1::", "Alba:Diaz:7003:0::1::"])
-        self.assertEqual(self.exchange("21", "7001:K7001:0", "3")["result"], "1")
-        presence = self.lab.command("presence")["presence"]["7001"]
-        self.assertEqual(presence["state"], "off")
-        self.assertLessEqual(presence["on"], presence["off"])
 
 
 if __name__ == "__main__":

@@ -1,150 +1,93 @@
-"""The phone control in kestrel-host against the lab, end to end: log-on,
-calls to the echo, busy and invalid lines, an incoming call answered with
-Enter, and a refused registration retried."""
+"""The phone control in kestrel-host against the lab, end to end: log-on, the
+microphone level, calls keyed with the mouse and by command to the echo, busy
+and invalid lines, a held key's picture, an incoming call answered with Enter,
+the parameters bag and the device faults. A refused log-on and its retry are
+walked by tests/control."""
 
 import json
 import os
-import queue
-import re
 import shutil
 import struct
-import subprocess
 import tempfile
-import threading
-import time
 import unittest
 
-from harness import EndToEndTest, built_program, release
+import audio_check
+from harness import EndToEndTest, Host, built_program  # noqa: F401 (Host: bench/control)
+from lab_process import wait_until
+
+E_FAIL = 0x80004005 - (1 << 32)
+# The initial Layout on the 275x190 window: left, top, right, bottom.
+MAIN_BUTTON = (0, 0, 67, 23)
+KEY_5 = (161, 81, 211, 111)
+KEY_6 = (218, 81, 268, 111)
+KEY_0 = (161, 154, 211, 184)
 
 
-class Host:
-    """One kestrel-host process holding the control, logged on to a lab."""
+def read_bmp(path):
+    """Rows of (r, g, b) of an uncompressed 24- or 32-bit BMP."""
+    with open(path, "rb") as f:
+        data = f.read()
+    offset, = struct.unpack_from("<I", data, 10)
+    width, height, _, bits, compression = struct.unpack_from("<iiHHI", data, 18)
+    assert data[:2] == b"BM" and bits in (24, 32) and compression in (0, 3), path
+    step, stride = bits // 8, (width * (bits // 8) + 3) & ~3
+    rows = []
+    for y in range(abs(height)):
+        row = offset + stride * (abs(height) - 1 - y if height > 0 else y)
+        rows.append([tuple(data[row + x * step + 2 - c] for c in range(3))
+                     for x in range(width)])
+    return rows
 
-    def __init__(self, address, lab_address, extension="2001", sets=(), args=(), env=None):
-        self.address = address
-        self.home = tempfile.mkdtemp(prefix="kestrel-home-")
-        environment = dict(os.environ, VOXLINE_HOME=self.home, KESTREL_LOCAL_IP=address,
-                           QT_QPA_PLATFORM="offscreen", KESTREL_MIXER="none")
-        environment.update(env or {})
-        environment.setdefault("VOXLINE_AUDIO", "virtual:mic=silence,speaker=discard")
-        env = environment
-        sets = dict({"ParametersToExpect": "0", "CallManager": lab_address, "Port": "2727",
-                     "MGCPPort": "2427", "SampleSize": "2", "IPPhoneNumber": extension},
-                    **dict(sets))
-        command = [built_program("kestrel-host", "KESTREL_HOST"), "--no-console", *args]
-        for name, value in sets.items():
-            command += ["--set", "%s=%s" % (name, value)]
-        self._stderr = open(os.path.join(self.home, "stderr.txt"), "w")
-        self.process = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=self._stderr, text=True, env=env)
-        self.lines = []
-        self._seen = 0  # states already waited for
-        self._queue = queue.Queue()
-        threading.Thread(target=self._read, daemon=True).start()
 
-    def _read(self):
-        for line in self.process.stdout:
-            self._queue.put(line.rstrip("\n"))
-        self._queue.put(None)
-
-    def _next(self, deadline):
-        try:
-            line = self._queue.get(timeout=max(0.0, deadline - time.monotonic()))
-        except queue.Empty:
-            return None
-        if line is not None:
-            self.lines.append(line)
-        return line
-
-    def states(self):
-        found = []
-        for line in self.lines:
-            match = re.fullmatch(r"event ChangeQuillonState (\[.*\])", line)
-            if match:
-                found.append(json.loads(match.group(1))[0])
-        return found
-
-    def wait_state(self, state, timeout=10.0):
-        """Waits until the control shows state after the one last waited
-        for; True when it did."""
-        deadline = time.monotonic() + timeout
-        while True:
-            shown = self.states()
-            if state in shown[self._seen:]:
-                self._seen += shown[self._seen:].index(state) + 1
-                return True
-            if self._next(deadline) is None:
-                return False
-
-    def wait_line(self, prefix, timeout=10.0):
-        """The first output line starting with prefix, waiting for it."""
-        deadline = time.monotonic() + timeout
-        seen = 0
-        while True:
-            for line in self.lines[seen:]:
-                if line.startswith(prefix):
-                    return line
-            seen = len(self.lines)
-            if self._next(deadline) is None:
-                return None
-
-    def command(self, line, timeout=10.0):
-        """Sends a command; its ok/error answer line."""
-        self.process.stdin.write(line + "\n")
-        self.process.stdin.flush()
-        deadline = time.monotonic() + timeout
-        while True:
-            answer = self._next(deadline)
-            if answer is None or answer.startswith(("ok", "error")):
-                return answer
-
-    def state(self):
-        answer = self.command("state")
-        return json.loads(answer[3:]) if answer and answer.startswith("ok ") else {}
-
-    def stop(self):
-        if self.process.poll() is None:
-            try:
-                self.process.stdin.close()
-                self.process.wait(timeout=15)
-            except (OSError, subprocess.TimeoutExpired):
-                self.process.kill()
-                self.process.wait(timeout=5)
-        release(self.process, self._stderr, self.home)
-
-    def describe(self):
-        return "kestrel-host %s output:\n%s" % (self.address, "\n".join(self.lines[-60:]))
+def centre(rect):
+    return (rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2
 
 
 class KestrelHostTest(EndToEndTest):
     block = 89
 
-    def start_host(self, extension="2001", **options):
-        host = Host(self.network.phone_address(), self.network.lab_address(0), extension,
-                    **options)
-        self.addCleanup(host.stop)
-        return host
+    def setUp(self):
+        super().setUp()
+        self.folder = tempfile.mkdtemp(prefix="kestrel-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
 
-    def expect_state(self, host, state, timeout=10.0):
-        if not host.wait_state(state, timeout):
-            self.fail("state %d not shown within %.0f s; states %s\n%s"
-                      % (state, timeout, host.states(), host.describe()))
+    def click(self, host, rect, up=True):
+        x, y = centre(rect)
+        self.assertEqual(host.command("mouse down %d %d" % (x, y)), "ok null")
+        if up:
+            self.assertEqual(host.command("mouse up %d %d" % (x, y)), "ok null")
 
-    def test_log_on_and_calls_to_the_echo_busy_and_invalid_lines(self):
-        self.start_lab()
-        host = self.start_host()
+    def start_measuring(self, host):
+        """The answer to "mic start" once the control has configured its engine."""
+        return wait_until(lambda: (lambda answer: answer if answer != "ok %d" % E_FAIL else None)(
+            host.command("mic start")), 10, 0.2)
+
+    def test_a_session_of_level_calls_keys_and_an_incoming_call(self):
+        lab = self.start_lab()
+        # A square wave's mean absolute amplitude is its peak.
+        square = os.path.join(self.folder, "square.wav")
+        audio_check.write_wav(square, [(10000, -10000)[(i // 4) % 2] for i in range(160000)])
+        host = self.start_host(microphone=square)
         self.expect_state(host, 1)
         self.expect_state(host, 2)
         self.assertEqual(host.states()[:2], [1, 2])
 
-        host.command("call 600")
+        self.assertEqual(self.start_measuring(host), "ok 0")
+        # Mean amplitude 10000: (10000 - 4000) / 235 * 60 / 100 + 40 = 55.
+        self.assertEqual(host.wait_line("event MicLevel"), "event MicLevel [55]",
+                         host.describe())
+        self.assertEqual(host.command("mic stop"), "ok 0")
+
+        for key in (KEY_6, KEY_0, KEY_0):
+            self.click(host, key)
+        self.assertEqual(host.state()["display"], "600")
+        self.click(host, MAIN_BUTTON)
         for state in (3, 4):
             self.expect_state(host, state)
         self.assertEqual(host.state()["callState"], 4)
-        host.command("hangup")
+        self.click(host, MAIN_BUTTON)  # now Hangup
         self.expect_state(host, 5)
         self.expect_state(host, 2)
-
         for number, state in (("601", 7), ("5550000", 8)):
             with self.subTest(number=number):
                 host.command("call %s" % number)
@@ -153,18 +96,30 @@ class KestrelHostTest(EndToEndTest):
                 self.expect_state(host, 2)
         self.assertEqual(host.command("lastten"), 'ok "600;601;5550000;;;;;;;;"')
 
-        # End of input logs off gracefully and ends the host with 0.
-        host.process.stdin.close()
-        self.assertEqual(host.process.wait(timeout=15), 0, host.describe())
+        # A held key shows the skin's down picture inside its rectangle only.
+        skins = os.path.join(os.path.dirname(built_program("kestrel-host", "KESTREL_HOST")),
+                             "..", "share", "dialdeck", "skins")
+        down = read_bmp(os.path.join(skins, "Voxline_dn.bmp"))
+        background = read_bmp(os.path.join(skins, "Voxline_bg.bmp"))
+        held = os.path.join(self.folder, "held.bmp")
+        self.click(host, KEY_5, up=False)
+        self.assertEqual(host.command("grab %s" % held), "ok null")
+        host.command("mouse up %d %d" % centre(KEY_5))
+        shot = read_bmp(held)
+        self.assertEqual((len(shot[0]), len(shot)), (275, 190))
 
-    def test_incoming_call_answered_with_enter(self):
-        lab = self.start_lab()
-        host = self.start_host("2002")
-        self.expect_state(host, 2)
-        lab.wait_for(lambda: (self.endpoint_state(lab, host) or {}).get("extension"))
+        def differing(rect, rows, other):
+            return sum(rows[y][x] != other[y][x]
+                       for y in range(rect[1], rect[3]) for x in range(rect[0], rect[2]))
+
+        self.assertEqual(differing(KEY_5, shot, down), 0)
+        # The key beside it is not pressed: the background there, which differs from down.
+        self.assertEqual(differing(KEY_6, shot, background), 0)
+        self.assertGreater(differing(KEY_6, down, background), 0)
+        self.assertEqual(host.state()["display"], "5")
+
         caller = self.start_phone(["--caller-id-number", "5551234"], interactive=True)
-        self.expect(caller, "event ConnectedToCallAgent")
-        caller.send("call 2002")
+        self.call(lab, caller, host, "2001")
         self.expect_state(host, 6)
         self.assertEqual(host.command("key down Return"), "ok null")
         host.command("key up Return")
@@ -172,23 +127,13 @@ class KestrelHostTest(EndToEndTest):
         self.expect_state(host, 4)
         self.expect(caller, "event Answered")
 
-    def test_refused_registration_shows_entry_20_and_retries_after_5_s(self):
-        self.start_lab(extra=["--rsip-code", "403"])
-        host = self.start_host()
-        self.expect_state(host, 1)
-        self.expect_state(host, 0)
-        refused_at = time.monotonic()
-        self.assertEqual(host.state().get("status"), "Server refused connection",
-                         host.describe())
-        # Logging on again comes 5 s after the refusal.
-        self.expect_state(host, 1, timeout=10)
-        self.assertGreaterEqual(time.monotonic() - refused_at, 4.0, host.describe())
+        # End of input logs off gracefully and ends the host with 0.
+        host.process.stdin.close()
+        self.assertEqual(host.process.wait(timeout=15), 0, host.describe())
 
     def test_bag_before_sets_grab_and_the_session_end_closing_the_window(self):
         self.start_lab()
-        folder = tempfile.mkdtemp(prefix="kestrel-bag-")
-        self.addCleanup(shutil.rmtree, folder, True)
-        bag = os.path.join(folder, "phone.bag")
+        bag = os.path.join(self.folder, "phone.bag")
         with open(bag, "w") as out:
             # Nothing answers at .250: logging on proves the --set came after.
             # AllowSimultaneous=true ends the session (and the window) on hang-up.
@@ -201,25 +146,22 @@ class KestrelHostTest(EndToEndTest):
         self.assertEqual(host.command("get CallManager"),
                          'ok "%s"' % self.network.lab_address(0))
 
-        picture = os.path.join(folder, "phone.png")
+        picture = os.path.join(self.folder, "phone.png")
         self.assertEqual(host.command("grab %s" % picture), "ok null")
         with open(picture, "rb") as image:
             head = image.read(24)
         self.assertEqual(head[:8], b"\x89PNG\r\n\x1a\n")
         self.assertEqual(struct.unpack(">II", head[16:24]), (320, 240))
 
-        # With the session ending on hang-up, the control closes its window.
         host.command("hangup")
         self.assertIsNotNone(host.wait_line("closed"), host.describe())
         self.assertEqual(host.process.wait(timeout=15), 0, host.describe())
 
-    def test_the_audio_device_dialog_is_reported_and_accepted(self):
-        self.start_lab()
+    def test_a_busy_speaker_opens_the_dialog_and_no_microphone_measures_nothing(self):
+        lab = self.start_lab()
         host = self.start_host("2003", env={"VOXLINE_AUDIO": "virtual:fail=busy:out"})
         self.expect_state(host, 2)
-        caller = self.start_phone(interactive=True)
-        self.expect(caller, "event ConnectedToCallAgent")
-        caller.send("call 2003")
+        self.call(lab, self.start_phone(interactive=True), host, "2003")
         self.expect_state(host, 6)
         line = host.wait_line("dialog ")
         self.assertIsNotNone(line, host.describe())
@@ -229,6 +171,12 @@ class KestrelHostTest(EndToEndTest):
         self.assertTrue(dialog["text"].startswith("The audio device is currently in use."))
         self.assertEqual(host.command("dialog-accept"), "ok null")
         self.assertEqual(host.command("dialog-accept"), 'error "no dialog open"')
+
+        # Without a microphone the phone does not log on, but its engine answers:
+        # no input device (0x80040202), and no level ever.
+        host = self.start_host(microphone=os.path.join(self.folder, "missing.wav"))
+        self.assertEqual(self.start_measuring(host), "ok %d" % (0x80040202 - (1 << 32)))
+        self.assertIsNone(host.wait_line("event MicLevel", timeout=1.0), host.describe())
 
 
 if __name__ == "__main__":

@@ -24,28 +24,20 @@ class RelayTest(EndToEndTest):
         lab.command("silent off")
         self.expect(phone, "event GenericEvent 3 0 0", timeout=20)
         self.expect(phone, "event ConnectedToCallAgent")
+        # The override file counts as behind a NAT without asking the NAT service.
+        self.assertIn("Overriding NAT test.  Pretending we are behind a NAT.", phone.log())
+        self.assertEqual(lab.command("nat report")["requests"], [])
         return lab, phone
 
     def report(self, lab):
         return lab.command("%s report" % self.relay)
-
-    def answer_to(self, lab, phone, verb):
-        """The phone's answer to the lab's first command VERB (it may follow
-        the phone's own events, so it is waited for)."""
-        def answer():
-            texts = [m["text"] for m in lab.messages(phone.address)]
-            ids = [m.group(1) for m in (re.match(r"%s (\d+) " % verb, t) for t in texts) if m]
-            return next((t for t in texts
-                         if ids and re.match(r"\d{3} %s\b" % ids[0], t)), None)
-        return lab.wait_for(answer, timeout=5) or ""
 
     def test_granted_relay_carries_rtp_both_ways_and_is_freed(self):
         lab, phone = self.start_behind_nat(args=["--dial", "600", "--hangup-after", "3"])
         self.expect(phone, "event Answered", timeout=30)
         # The closing statistics: packets sent and received through the relay.
         stats = self.expect(phone, r"event GenericEvent 4 (\d+) (\d+) \d+", timeout=15)
-        self.assertGreater(int(stats.group(1)), 0)
-        self.assertGreater(int(stats.group(2)), 0)
+        self.assertGreater(min(int(stats.group(1)), int(stats.group(2))), 0)
         self.expect(phone, "event Disconnected 0", timeout=15)
         crcx_answer = self.answer_to(lab, phone, "CRCX")
         self.assertTrue(crcx_answer.startswith("200 "), crcx_answer)
@@ -55,10 +47,10 @@ class RelayTest(EndToEndTest):
         allocations = lab.wait_for(freed, timeout=5)
         self.assertEqual(len(allocations), 1, self.report(lab))
         allocation = allocations[0]
-        self.assertEqual((allocation["endpoint_leg"] or "").rsplit(":", 1)[0], phone.address,
-                         allocation)
-        self.assertGreater(allocation["to_far"], 0, allocation)
-        self.assertGreater(allocation["to_endpoint"], 0, allocation)
+        # The relay learns the phone's RTP socket from its probe: RTP, probe and
+        # NAT query share port 3400, as a NAT's one mapping needs.
+        self.assertEqual(allocation["endpoint_leg"], "%s:3400" % phone.address, allocation)
+        self.assertGreater(min(allocation["to_far"], allocation["to_endpoint"]), 0, allocation)
         texts = [m["text"] for m in self.report(lab)["messages"]]
         self.assertEqual([t.split()[0] for t in texts],
                          ["PROXY_ALLOC", "PROXY_PROBE", "PROXY_DEALLOC"], texts)
@@ -86,10 +78,7 @@ class RelayTest(EndToEndTest):
     def test_silent_probe_on_an_answered_incoming_call_disconnects(self):
         lab, callee = self.start_behind_nat("probe silent", ["--extension", "2004",
                                                              "--auto-answer=0.5"])
-        caller = self.start_phone(interactive=True)
-        self.expect(caller, "event ConnectedToCallAgent")
-        lab.wait_for(lambda: (self.endpoint_state(lab, callee) or {}).get("extension"))
-        caller.send("call 2004")
+        self.call(lab, self.start_phone(interactive=True), callee, "2004")
         self.expect(callee, "event Ringing.*", timeout=20)
         self.expect(callee, "event Status 8 0", timeout=15)
         self.expect(callee, "event Disconnected 0", timeout=15)

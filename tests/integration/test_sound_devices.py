@@ -3,25 +3,14 @@ only during a call, their failures reported as the engine's codes, and the
 microphone level without a call."""
 
 import os
-import struct
+import shutil
 import subprocess
 import tempfile
 import time
 import unittest
-import wave
 
+import audio_check
 from harness import EndToEndTest, phone_program
-
-
-def write_square_wav(path, amplitudes, buffers_each):
-    """10 ms buffers of a square wave per amplitude: its mean level is exact."""
-    with wave.open(path, "wb") as out:
-        out.setnchannels(1)
-        out.setsampwidth(2)
-        out.setframerate(8000)
-        for amplitude in amplitudes:
-            samples = [amplitude if i % 2 else -amplitude for i in range(80 * buffers_each)]
-            out.writeframes(struct.pack("<%dh" % len(samples), *samples))
 
 
 class SoundDeviceTest(EndToEndTest):
@@ -30,6 +19,7 @@ class SoundDeviceTest(EndToEndTest):
     def setUp(self):
         super().setUp()
         self.folder = tempfile.mkdtemp(prefix="voxline-sound-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
 
     def test_the_speaker_plays_only_while_a_call_holds_the_devices(self):
         speaker = os.path.join(self.folder, "speaker.wav")
@@ -51,16 +41,12 @@ class SoundDeviceTest(EndToEndTest):
         self.assertEqual(os.path.getsize(speaker), after_call)
 
     def test_a_busy_speaker_is_reported_on_an_incoming_call_and_again_on_answer(self):
-        self.start_lab()
+        lab = self.start_lab()
         callee = self.start_phone(["--extension", "2010", "--auto-answer=0.2",
                                    "--audio", "virtual:fail=busy:out"])
-        caller = self.start_phone(interactive=True)
-        for phone in (callee, caller):
-            self.expect(phone, "event ConnectedToCallAgent")
-        time.sleep(0.5)
-        caller.send("call 2010")
+        self.call(lab, self.start_phone(interactive=True), callee, "2010")
         self.expect(callee, "event Ringing")
-        busy = "event Status 6 %d" % struct.unpack("<i", struct.pack("<I", 0x80040206))[0]
+        busy = "event Status 6 %d" % (0x80040206 - (1 << 32))
         self.expect(callee, busy)
         # The answer retries the output for about 0.9 s, then reports it again.
         self.expect(callee, busy)
@@ -91,8 +77,10 @@ class SoundDeviceTest(EndToEndTest):
         self.assertEqual((refused.returncode, refused.stdout), (1, ""))
 
     def test_microphone_level_follows_the_recording_without_a_call(self):
+        # 330 ms of a square wave per amplitude, whose mean level is exact.
         recording = os.path.join(self.folder, "levels.wav")
-        write_square_wav(recording, (2000, 10000, 32767), 33)
+        audio_check.write_wav(recording, [a if i % 2 else -a for a in (2000, 10000, 32767)
+                                          for i in range(80 * 33)])
         self.start_lab()
         phone = self.start_phone(["--audio", "virtual:mic=" + recording, "--mic-level"],
                                  interactive=True)

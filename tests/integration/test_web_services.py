@@ -1,9 +1,12 @@
 """The application's web requests (version check, PIN check) against the
-lab's HTTPS and HTTP services, with good and bad certificates."""
+lab's HTTPS and HTTP services, with good and bad certificates, a hanging
+service and a closed port. The version check's outcomes are walked by
+tests/app/web."""
 
 import os
 import subprocess
 import tempfile
+import time
 import unittest
 
 from harness import EndToEndTest
@@ -35,22 +38,18 @@ class WebServicesTest(EndToEndTest):
     def lab(self, variant="good"):
         return self.start_lab(extra=["--tls-dir", self.tls.name, "--tls-variant", variant])
 
-    def probe(self, *args, timeout=60):
+    def probe(self, *args):
         done = subprocess.run([self.program] + list(args), capture_output=True, text=True,
-                              timeout=timeout)
+                              timeout=60)
         self.assertEqual(done.returncode, 0, done.stderr)
-        lines = done.stdout.splitlines()
-        return [l for l in lines if not l.startswith("elapsed_ms=")], int(
-            [l for l in lines if l.startswith("elapsed_ms=")][0].split("=")[1])
+        return [l for l in done.stdout.splitlines() if not l.startswith("elapsed_ms=")]
 
     def pin(self, record, owner="DialdeckLab", ca=None):
-        lines, _ = self.probe("pin", record, owner, self.https, "verify/pin.asp",
-                              self.ca if ca is None else ca)
-        return lines[0]
+        return self.probe("pin", record, owner, self.https, "verify/pin.asp",
+                          self.ca if ca is None else ca)[0]
 
-    def check(self, url_update, answers="", ca=None):
-        lines, elapsed = self.probe("check", url_update, answers, self.ca if ca is None else ca)
-        return lines, elapsed
+    def check(self, url_update, answers=""):
+        return self.probe("check", url_update, answers, self.ca)
 
     def test_pin_page(self):
         lab = self.lab()
@@ -69,8 +68,8 @@ class WebServicesTest(EndToEndTest):
         self.assertTrue(lab.command("web-pin false")["ok"])
         self.assertEqual(self.pin(ALMA % "1234"), "verdict=invalid")
         # Plain HTTP never checks a PIN.
-        lines, _ = self.probe("get", "http://%s/verify/pin.asp&PIN=2191001&ownerKey=DialdeckLab"
-                              % self.http)
+        lines = self.probe("get", "http://%s/verify/pin.asp&PIN=2191001&ownerKey=DialdeckLab"
+                           % self.http)
         self.assertEqual(lines[:2], ["ok=0", "status=403"])
         requests = lab.command("web-requests")["requests"]
         self.assertEqual(len(requests), 7)  # the untrusted handshake never reached the page
@@ -83,7 +82,7 @@ class WebServicesTest(EndToEndTest):
                 lab = self.lab(variant)
                 self.assertEqual(self.pin(ALMA % "1234")[:len("verdict=failed")],
                                  "verdict=failed")
-                lines, _ = self.check("https://%s;version.xml" % self.https)
+                lines = self.check("https://%s;version.xml" % self.https)
                 self.assertEqual(lines, [UNREACHABLE, "outcome=go_on"])
                 self.assertEqual(lab.command("web-requests")["requests"], [])
                 lab.stop()
@@ -97,39 +96,27 @@ class WebServicesTest(EndToEndTest):
             ("web-version 2.0.0.10", "y", ["box=ask caption=New Version Available answer=yes",
                                            "open=http://download.invalid/get",
                                            "outcome=exit_for_download"]),
-            ("web-version 2.0.0.10", "n", ["box=ask caption=New Version Available answer=no",
-                                           "outcome=go_on"]),
-            ("web-version 2.0.0.10 true", "", [
-                "box=inform text=A new version of the dialdeck needs to be downloaded",
-                "open=http://download.invalid/get", "outcome=exit_for_download"]),
-            ("web-version 2.0.0.6 true", "", ["outcome=go_on"]),
-            ("web-version 2.0.6 true", "", ["outcome=go_on"]),
-            ("web-version none true", "", ["outcome=go_on"]),
             ("web-version 2.0.0.6 false other", "n",
              ["box=ask caption=New Flavor Available answer=no", "outcome=go_on"]),
         ]
         for command, answers, expected in rows:
             with self.subTest(command=command, answers=answers):
                 self.assertTrue(lab.command(command)["ok"])
-                self.assertEqual(self.check(url, answers)[0], expected)
+                self.assertEqual(self.check(url, answers), expected)
         # Plain HTTP when the host says so.
         lab.command("web-version 2.0.0.6")
-        self.assertEqual(self.check("http://%s;version.xml" % self.http)[0], ["outcome=go_on"])
+        self.assertEqual(self.check("http://%s;version.xml" % self.http), ["outcome=go_on"])
         self.assertEqual(lab.command("web-requests")["requests"][-1]["scheme"], "http")
 
-    def test_failing_services_show_one_error(self):
+    def test_a_hanging_service_and_a_closed_port_show_one_error(self):
         lab = self.lab()
-        url = "https://%s;version.xml" % self.https
-        for mode in ("fail", "garbage", "hang"):
-            with self.subTest(mode=mode):
-                self.assertTrue(lab.command("web-mode version " + mode)["ok"])
-                lines, elapsed = self.check(url)
-                self.assertEqual(lines, [UNREACHABLE, "outcome=go_on"])
-                if mode == "hang":  # bounded by the 15 s time-out
-                    self.assertGreaterEqual(elapsed, 14000)
-                    self.assertLess(elapsed, 25000)
-        lines, _ = self.check("http://%s:9;version.xml" % self.address)  # nothing listens
-        self.assertEqual(lines, [UNREACHABLE, "outcome=go_on"])
+        self.assertTrue(lab.command("web-mode version hang")["ok"])
+        started = time.monotonic()
+        self.assertEqual(self.check("https://%s;version.xml" % self.https),
+                         [UNREACHABLE, "outcome=go_on"])
+        self.assertTrue(14 <= time.monotonic() - started < 25)  # the 15 s time-out
+        self.assertEqual(self.check("http://%s:9;version.xml" % self.address),  # nothing listens
+                         [UNREACHABLE, "outcome=go_on"])
 
 
 if __name__ == "__main__":

@@ -7,13 +7,16 @@
 namespace voxline::test {
 namespace {
 
-TEST(KeyStore, HiveAndNamesIgnoreCaseAndUnknownHivesFail) {
+TEST(KeyStore, NamesIgnoreCaseOpenOnlyDoesNotCreateAndValuesKeepEveryByte) {
     temp_home home;
     registry_key key;
+    EXPECT_FALSE(key.open("HKEY_LOCAL_MACHINE\\Software\\Tarnwick\\VXL", true, true));
     ASSERT_TRUE(key.open("HKey_Local_Machine\\Software\\Tarnwick\\VXL", false, false));
     EXPECT_EQ(key.status(), registry_key::CREATED);
     EXPECT_EQ(key.component_count(), 4);
     ASSERT_TRUE(key.write_string("RegisteredOwner", "x0000abcd"));
+    const uint8_t blob[] = {0, 1, 2, 255};
+    ASSERT_TRUE(key.write_value("Blob/with slash", registry_key::TYPE_BINARY, blob, sizeof blob));
 
     registry_key again;
     ASSERT_TRUE(again.open("HKEY_LOCAL_MACHINE\\SOFTWARE\\TARNWICK\\vxl", true, true));
@@ -21,29 +24,18 @@ TEST(KeyStore, HiveAndNamesIgnoreCaseAndUnknownHivesFail) {
     std::string owner;
     ASSERT_TRUE(again.read_string("registeredowner", &owner));
     EXPECT_EQ(owner, "x0000abcd");
+    EXPECT_FALSE(again.read_string("Missing", &owner));
     EXPECT_FALSE(again.write_string("Other", "read-only key"));
-
-    registry_key bad;
-    EXPECT_FALSE(bad.open("HKEY_NOWHERE\\Software", false, false));
-    EXPECT_EQ(bad.last_error(), registry_key::ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(bad.status(), registry_key::FAILED);
-    EXPECT_FALSE(bad.open("HKEY_USERS\\x", false, false, "othermachine"));
-}
-
-TEST(KeyStore, OpenOnlyDoesNotCreateAndBinaryValuesKeepEveryByte) {
-    temp_home home;
-    registry_key key;
-    EXPECT_FALSE(key.open("HKEY_CURRENT_USER\\Software\\Nothing", true, true));
-    ASSERT_TRUE(key.open("HKEY_CURRENT_USER\\Software\\Something", false, false));
-    std::string text;
-    EXPECT_FALSE(key.read_string("Missing", &text));
-    const uint8_t blob[] = {0, 1, 2, 255};
-    ASSERT_TRUE(key.write_value("Blob/with slash", registry_key::TYPE_BINARY, blob, sizeof blob));
     uint32_t type = 0;
     std::vector<uint8_t> data;
-    ASSERT_TRUE(key.read_value("Blob/with slash", &type, &data));
+    ASSERT_TRUE(again.read_value("Blob/with slash", &type, &data));
     EXPECT_EQ(type, registry_key::TYPE_BINARY);
     EXPECT_EQ(data, std::vector<uint8_t>(blob, blob + sizeof blob));
+
+    EXPECT_FALSE(key.open("HKEY_NOWHERE\\Software", false, false));
+    EXPECT_EQ(key.last_error(), registry_key::ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(key.status(), registry_key::FAILED);
+    EXPECT_FALSE(key.open("HKEY_USERS\\x", false, false, "othermachine"));
 }
 
 }  // namespace

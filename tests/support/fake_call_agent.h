@@ -4,14 +4,10 @@
 #pragma once
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -19,15 +15,15 @@
 #include <thread>
 #include <vector>
 
+#include "support/eventually.h"
+
 namespace voxline::test {
 
 class fake_call_agent {
   public:
     fake_call_agent(const char* address, uint16_t port) {
         m_fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_port = htons(port);
+        sockaddr_in local{AF_INET, htons(port), {}, {}};
         inet_pton(AF_INET, address, &local.sin_addr);
         bound = bind(m_fd, reinterpret_cast<sockaddr*>(&local), sizeof local) == 0;
         m_thread = std::thread([this] { run(); });
@@ -42,67 +38,47 @@ class fake_call_agent {
     int count_received(const std::string& needle) {
         std::lock_guard<std::mutex> lock(m_lock);
         int n = 0;
-        for (const auto& text : m_received)
-            if (text.find(needle) != std::string::npos) ++n;
+        for (const auto& text : m_received) n += text.find(needle) != std::string::npos;
         return n;
     }
     bool wait_for(const std::string& needle, int timeout_ms = 5000) {
-        std::unique_lock<std::mutex> lock(m_lock);
-        return m_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
-            for (const auto& text : m_received)
-                if (text.find(needle) != std::string::npos) return true;
-            return false;
-        });
+        return eventually([&] { return count_received(needle) > 0; }, timeout_ms);
     }
     // Sends a command to the endpoint that registered; body lines after the first.
     void send_command(const std::string& verb, const std::string& lines) {
-        std::string text;
-        {
-            std::lock_guard<std::mutex> lock(m_lock);
-            text = verb + " " + std::to_string(++m_transaction) + " " + m_endpoint + " MGCP 1.0\n" +
-                   lines;
-        }
-        send_text(text);
+        std::lock_guard<std::mutex> lock(m_lock);
+        send_text(verb + " " + std::to_string(++m_transaction) + " " + m_endpoint + " MGCP 1.0\n" +
+                  lines);
     }
 
     bool bound = false;
 
   private:
-    void send_text(const std::string& text) {
-        std::lock_guard<std::mutex> lock(m_lock);
-        if (!m_have_peer) return;
+    void send_text(const std::string& text) {  // under m_lock
         sendto(m_fd, text.c_str(), text.size() + 1, 0, reinterpret_cast<sockaddr*>(&m_peer),
                sizeof m_peer);
     }
     void run() {
         while (!m_stop) {
             pollfd pfd{m_fd, POLLIN, 0};
+            char buffer[2048], verb[16] = {}, endpoint[64] = {};
+            socklen_t length = sizeof m_peer;
             if (::poll(&pfd, 1, 20) <= 0) continue;
-            char buffer[2048];
-            sockaddr_in from{};
-            socklen_t length = sizeof from;
-            ssize_t n = recvfrom(m_fd, buffer, sizeof buffer - 1, 0,
-                                 reinterpret_cast<sockaddr*>(&from), &length);
+            std::lock_guard<std::mutex> lock(m_lock);
+            const ssize_t n = recvfrom(m_fd, buffer, sizeof buffer - 1, 0,
+                                       reinterpret_cast<sockaddr*>(&m_peer), &length);
             if (n <= 0) continue;
             buffer[n] = '\0';
-            std::string text(buffer);
-            char verb[16] = {}, endpoint[64] = {};
+            m_received.emplace_back(buffer);
             unsigned transaction = 0;
-            const bool command =
-                sscanf(buffer, "%15s %u %63s", verb, &transaction, endpoint) == 3 &&
-                strlen(verb) == 4;
-            {
-                std::lock_guard<std::mutex> lock(m_lock);
-                m_received.push_back(text);
-                m_peer = from;
-                m_have_peer = true;
-                if (command) m_endpoint = endpoint;
-                m_changed.notify_all();
-            }
-            if (!command) continue;
+            if (sscanf(buffer, "%15s %u %63s", verb, &transaction, endpoint) != 3 ||
+                strlen(verb) != 4)
+                continue;
+            m_endpoint = endpoint;
             send_text("200 " + std::to_string(transaction) + " OK\n");
-            if (strcmp(verb, "RSIP") == 0 && text.find("restart") != std::string::npos)
-                send_command("RQNT", "X: 1\nR: L/hu(N)\n");
+            if (strcmp(verb, "RSIP") == 0 && strstr(buffer, "restart"))
+                send_text("RQNT " + std::to_string(++m_transaction) + " " + m_endpoint +
+                          " MGCP 1.0\nX: 1\nR: L/hu(N)\n");
         }
     }
 
@@ -110,10 +86,8 @@ class fake_call_agent {
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
     std::mutex m_lock;
-    std::condition_variable m_changed;
     std::vector<std::string> m_received;
     sockaddr_in m_peer{};
-    bool m_have_peer = false;
     std::string m_endpoint;
     unsigned m_transaction = 500;
 };

@@ -4,13 +4,13 @@
 
 #include <voxline/voxline.h>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <condition_variable>
-#include <cstdio>
 #include <mutex>
 #include <string>
 #include <vector>
+
+#include "support/eventually.h"
 
 namespace voxline::test {
 
@@ -23,10 +23,7 @@ class recording_callback : public IVXLCallback {
     int32_t CallAgentRollover(const char* ip) override {
         return record(std::string("CallAgentRollover ") + ip);
     }
-    int32_t PlayTone(int32_t tone) override {
-        record("PlayTone " + std::to_string(tone));
-        return play_tone_result;
-    }
+    int32_t PlayTone(int32_t tone) override { return record("PlayTone " + std::to_string(tone)); }
     int32_t Ringing(const char* number) override {
         return record(std::string("Ringing ") + number);
     }
@@ -38,9 +35,7 @@ class recording_callback : public IVXLCallback {
         return record("Status " + std::to_string(status) + " " + std::to_string(parameter));
     }
     int32_t MessagePrint(int32_t level, int32_t, const char*, const char* text) override {
-        std::lock_guard<std::mutex> lock(m_lock);
-        messages.emplace_back(std::to_string(level) + " " + text);
-        return 0;
+        return record(std::to_string(level) + " " + text, &m_messages);
     }
     int32_t GenericEvent(int32_t event, int32_t p1, int32_t p2, const char* s3, const char*,
                          int32_t*, char**) override {
@@ -49,37 +44,32 @@ class recording_callback : public IVXLCallback {
     }
 
     bool wait_for(const std::string& event, int timeout_ms = 5000) {
-        std::unique_lock<std::mutex> lock(m_lock);
-        return m_changed.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] {
-            for (const auto& e : events)
-                if (e == event) return true;
-            return false;
-        });
+        return eventually(
+            [&] {
+                const auto e = snapshot();
+                return std::find(e.begin(), e.end(), event) != e.end();
+            },
+            timeout_ms);
     }
     std::vector<std::string> snapshot() {
         std::lock_guard<std::mutex> lock(m_lock);
-        return events;
+        return m_events;
     }
     std::vector<std::string> message_snapshot() {
         std::lock_guard<std::mutex> lock(m_lock);
-        return messages;
+        return m_messages;
     }
     uint32_t references() const { return m_refs; }
 
-    int32_t play_tone_result = 0;
-    std::vector<std::string> events;
-    std::vector<std::string> messages;
-
   private:
-    int32_t record(std::string event) {
+    int32_t record(std::string line, std::vector<std::string>* to = nullptr) {
         std::lock_guard<std::mutex> lock(m_lock);
-        events.push_back(std::move(event));
-        m_changed.notify_all();
+        (to ? *to : m_events).push_back(std::move(line));
         return 0;
     }
     std::atomic<uint32_t> m_refs{1};
     std::mutex m_lock;
-    std::condition_variable m_changed;
+    std::vector<std::string> m_events, m_messages;
 };
 
 }  // namespace voxline::test

@@ -55,9 +55,8 @@ class scripted_channel : public datagram_channel {
         char to[16];
         address_to_dotted(address, to, sizeof to);
         sent.push_back({now, to, port, std::string(static_cast<const char*>(data), length)});
-        const size_t n = sent.size() - 1;
         if (on_send) on_send(*this, sent.back());
-        return n < send_errors.size() ? send_errors[n] : 0;
+        return sent.size() <= send_errors.size() ? send_errors[sent.size() - 1] : 0;
     }
     int receive(char* buffer, size_t capacity, datagram_info* info, int64_t timeout_ms,
                 int* error) override {

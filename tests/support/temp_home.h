@@ -14,9 +14,8 @@
 namespace voxline::test {
 
 inline std::string read_file(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
     std::stringstream text;
-    text << in.rdbuf();
+    text << std::ifstream(path, std::ios::binary).rdbuf();
     return text.str();
 }
 
@@ -49,8 +48,7 @@ inline std::string engine_log() {
 inline size_t engine_log_count(const std::string& needle, size_t from = 0) {
     const std::string log = engine_log();
     size_t n = 0;
-    for (size_t at = log.find(needle, from); at != std::string::npos; at = log.find(needle, at + 1))
-        ++n;
+    for (size_t at = from; (at = log.find(needle, at)) != std::string::npos; ++at) ++n;
     return n;
 }
 

@@ -1,17 +1,11 @@
-// Shows advertisement pictures for the end-to-end tests:
+// Shows an advertisement picture for the end-to-end tests:
 //   ads_probe show PICTURE [CAFILE [PNG]]   -> ok=, frames=, size=, delays=, error=
-//     (PNG: the area's second frame, or its only one, saved as a screenshot)
-//   ads_probe rotate CAFILE ENTRY...         -> entry=I frames=N link=L, once round
-// PICTURE is an http(s) URL or a file; ENTRY is "picture,seconds[,link]".
+// PICTURE is an http(s) URL or a file; PNG: the area's second frame, or its
+// only one, saved as a screenshot.
 #include <QApplication>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
 #include <cstdio>
-#include <map>
 #include <string>
-#include <vector>
 
 #include "ad_area.h"
 #include "ad_rotation.h"
@@ -19,10 +13,6 @@
 namespace {
 
 using namespace dialdeck;
-
-QString arg(int argc, char** argv, int i) {
-    return i < argc ? QString::fromLocal8Bit(argv[i]) : QString();
-}
 
 int show(const QString& picture, const QString& ca_file, const QString& png) {
     AdArea area;
@@ -43,10 +33,8 @@ int show(const QString& picture, const QString& ca_file, const QString& png) {
     }
     std::string delays;
     if (loaded && area.show(QString())) {
-        for (int i = 0; i < area.frame_count(); ++i) {
+        for (int i = 0; i < area.frame_count(); ++i, area.next_frame())
             delays += (i ? "," : "") + std::to_string(area.frame_interval_ms());
-            area.next_frame();
-        }
         if (!png.isEmpty()) {
             if (area.frame_count() > 1) area.next_frame();
             area.show();
@@ -59,52 +47,13 @@ int show(const QString& picture, const QString& ca_file, const QString& png) {
     return 0;
 }
 
-int rotate(const QString& ca_file, const std::vector<std::string>& values) {
-    AdArea area;
-    AdRotation rotation(ad_entries("", values, QDir::currentPath().toStdString() + "/"), &area,
-                        web_ad_fetcher(ca_file));
-    const size_t count = rotation.entries().size();
-    if (count == 0) return 2;
-    std::map<size_t, int> frames;
-    std::map<size_t, QString> links;
-    size_t advances = 0;
-    QEventLoop loop;
-    QTimer watch;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        int& seen = frames[rotation.index()];
-        seen = std::max(seen, area.frame_count());
-        if (!area.link().isEmpty()) links[rotation.index()] = area.link();
-    });
-    size_t last = 0;
-    QObject::connect(&watch, &QTimer::timeout, [&] {
-        if (rotation.index() != last) {
-            last = rotation.index();
-            if (++advances == count) loop.quit();
-        }
-    });
-    // Bounded whatever the entries' times: a day per entry is no test.
-    QTimer::singleShot(120'000, &loop, &QEventLoop::quit);
-    watch.start(20);
-    rotation.start();
-    loop.exec();
-    for (size_t i = 0; i < count; ++i) {
-        std::printf("entry=%zu frames=%d link=%s\n", i, frames[i], links[i].toUtf8().constData());
-    }
-    return advances == count ? 0 : 1;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    const QString mode = arg(argc, argv, 1);
-    if (mode == "show" && argc >= 3) {
-        return show(arg(argc, argv, 2), arg(argc, argv, 3), arg(argc, argv, 4));
-    }
-    if (mode == "rotate" && argc >= 4) {
-        return rotate(arg(argc, argv, 2), std::vector<std::string>(argv + 3, argv + argc));
-    }
-    std::fprintf(stderr, "usage: ads_probe show PICTURE [CAFILE [PNG]] | rotate CAFILE ENTRY...\n");
+    const auto arg = [&](int i) { return i < argc ? QString::fromLocal8Bit(argv[i]) : QString(); };
+    if (arg(1) == "show" && argc >= 3) return show(arg(2), arg(3), arg(4));
+    std::fprintf(stderr, "usage: ads_probe show PICTURE [CAFILE [PNG]]\n");
     return 2;
 }

@@ -12,7 +12,6 @@
 #include <QTreeWidget>
 
 #include "add_contact_wizard.h"
-#include "app_settings.h"
 #include "atomic_file.h"
 #include "contacts_actions.h"
 #include "contacts_dialog.h"
@@ -21,7 +20,6 @@
 #include "edit_contact_dialog.h"
 #include "lab_launcher.h"
 #include "modal_answers.h"
-#include "settings_test_support.h"
 
 namespace voxline::test {
 namespace {
@@ -39,12 +37,9 @@ rows_t rows_of(const QTreeWidget* list) {
     return rows;
 }
 
-QImage icon_of(const QTreeWidgetItem* row) {
-    return row->icon(0).pixmap(QSize(24, 17)).toImage();
-}
-
-QImage strip_icon(int index) {
-    return dialdeck::contact_icon(index).pixmap(QSize(24, 17)).toImage();
+// A row's icon, or with a number the strip's icon of that index.
+QImage icon_of(const QTreeWidgetItem* row, int index = -1) {
+    return (row ? row->icon(0) : dialdeck::contact_icon(index)).pixmap(QSize(24, 17)).toImage();
 }
 
 std::string read(const std::string& path) {
@@ -58,6 +53,12 @@ void write(const std::string& path, const std::string& text) {
 std::string record(const char* first, const char* last, const char* phone) {
     return std::string("<Record>\n\t<FirstName>") + first + "</FirstName>\n\t<LastName>" + last +
            "</LastName>\n\t<Phone>" + phone + "</Phone>\n</Record>\n";
+}
+
+QStringList sources_of(contacts_dialog& dialog) {
+    QStringList shown;
+    for (int i = 0; i < dialog.sources()->count(); ++i) shown << dialog.sources()->itemText(i);
+    return shown;
 }
 
 void choose(contacts_dialog& dialog, const char* source) {
@@ -87,13 +88,11 @@ struct ContactsWindowTest : testing::Test {
 struct ContactsLabTest : ContactsWindowTest {
     lab_process lab{LAB_ADDRESS};
     void SetUp() override { ASSERT_TRUE(lab.ready()); }
-    // The account record of the subscriber with this number and key, in the lab's group.
-    std::string account_record(const std::string& number, const std::string& key) const {
-        return "a,b," + number + ",c,d,e,f," + key + ",lab,g,h," + LAB_ADDRESS + "," +
-               std::to_string(lab.directory_port);
-    }
-    dialdeck::contacts_account account(const char* number, const char* key) {
-        return dialdeck::contacts_account::from_record(account_record(number, key));
+    // The subscriber with this number and key, in the lab's group.
+    dialdeck::contacts_account account(const std::string& number, const std::string& key) {
+        return dialdeck::contacts_account::from_record("a,b," + number + ",c,d,e,f," + key +
+                                                       ",lab,g,h," + LAB_ADDRESS + "," +
+                                                       std::to_string(lab.directory_port));
     }
     // The texts of the directory requests with this code, oldest first.
     std::vector<std::string> requests(int code) {
@@ -106,27 +105,16 @@ struct ContactsLabTest : ContactsWindowTest {
     }
 };
 
-TEST_F(ContactsWindowTest, SourcesFollowTheDirectoryFlag) {
-    const std::pair<bool, QStringList> cases[] = {
-        {true, {"Directory", "LDAP Contacts", "My Contacts"}}, {false, {"My Contacts"}}};
-    for (const auto& [with_directory, names] : cases) {
-        contacts_dialog dialog(std::nullopt, with_directory, {}, path);
-        QStringList shown;
-        for (int i = 0; i < dialog.sources()->count(); ++i) shown << dialog.sources()->itemText(i);
-        EXPECT_EQ(shown, names);
-        EXPECT_EQ(dialog.sources()->currentText(),
-                  with_directory ? "LDAP Contacts" : "My Contacts");
-        EXPECT_EQ(dialog.windowTitle(), "Contacts");
-    }
-}
-
-TEST_F(ContactsWindowTest, MyContactsMessagesSearchMenuAndCall) {
-    write(path,
-          "<Table>\n" + record("Ann", "Lee", "111") + record("bob", "Stone", "222") + "</Table>");
+TEST_F(ContactsWindowTest, MyContactsMessagesSearchMenuDeleteEditAndCall) {
+    write(path, "<Table>\n" + record("Ann", "Lee", "111") + record("bob", "Stone", "222") +
+                    record("Cy", "Moss", "7005") + "</Table>");
     contacts_dialog dialog(std::nullopt, false, {}, path);
     dialog.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->topLevelItemCount() == 2; }));
-    EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "111"}, {"bob Stone", "222"}}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->topLevelItemCount() == 3; }));
+    EXPECT_EQ(dialog.windowTitle(), "Contacts");
+    EXPECT_EQ(sources_of(dialog), QStringList{"My Contacts"});
+    EXPECT_EQ(rows_of(dialog.list()),
+              (rows_t{{"Ann Lee", "111"}, {"bob Stone", "222"}, {"Cy Moss", "7005"}}));
 
     modal_answers answers(
         {press_ok, press_ok, press_ok, search_for("x"), press_ok, search_for("BO")});
@@ -143,6 +131,22 @@ TEST_F(ContactsWindowTest, MyContactsMessagesSearchMenuAndCall) {
     EXPECT_EQ(answers.titles[4], "Searching...");
     ASSERT_NE(dialog.list()->currentItem(), nullptr);
     EXPECT_EQ(dialog.list()->currentItem()->text(1), "222");
+    dialog.remove();
+    EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "111"}, {"Cy Moss", "7005"}}));
+
+    modal_answers edit({[](QWidget* window) {
+        auto* edit = qobject_cast<dialdeck::edit_contact_dialog*>(window);
+        ASSERT_NE(edit, nullptr);
+        EXPECT_EQ(edit->windowTitle(), "Edit Contact");
+        EXPECT_EQ(edit->last_edit()->text(), "Moss");
+        edit->phone_edit()->setText("7006");
+        edit->accept();
+    }});
+    dialog.list()->setCurrentItem(dialog.list()->topLevelItem(1));
+    dialog.edit();
+    EXPECT_EQ(read(path), "<Table>\n" + record("Ann", "Lee", "111") + record("Cy", "Moss", "7006") +
+                              "</Table>");
+    EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "111"}, {"Cy Moss", "7006"}}));
 
     QStringList menu;
     modal_answers popup({[&](QWidget* window) {
@@ -159,40 +163,18 @@ TEST_F(ContactsWindowTest, MyContactsMessagesSearchMenuAndCall) {
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
 }
 
-TEST_F(ContactsWindowTest, DeleteAndEditTheSelectedRecord) {
-    write(path, "<Table>\n" + record("Ann", "Lee", "7001") + record("Bob", "Stone", "7001") +
-                    record("Cy", "Moss", "7005") + "</Table>");
-    contacts_dialog dialog(std::nullopt, false, {}, path);
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->topLevelItemCount() == 3; }));
-    dialog.list()->setCurrentItem(dialog.list()->topLevelItem(1));
-    dialog.remove();
-    EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "7001"}, {"Cy Moss", "7005"}}));
-
-    modal_answers answers({[](QWidget* window) {
-        auto* edit = qobject_cast<dialdeck::edit_contact_dialog*>(window);
-        ASSERT_NE(edit, nullptr);
-        EXPECT_EQ(edit->windowTitle(), "Edit Contact");
-        EXPECT_EQ(edit->last_edit()->text(), "Moss");
-        edit->phone_edit()->setText("7006");
-        edit->accept();
-    }});
-    dialog.list()->setCurrentItem(dialog.list()->topLevelItem(1));
-    dialog.edit();
-    EXPECT_EQ(read(path), "<Table>\n" + record("Ann", "Lee", "7001") +
-                              record("Cy", "Moss", "7006") + "</Table>");
-    EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "7001"}, {"Cy Moss", "7006"}}));
-}
-
-TEST_F(ContactsLabTest, ServerListUnmarkedFirstThenMarkedAndAParseErrorKeepsMyList) {
+TEST_F(ContactsLabTest, ServerListMarksPresenceAndTheDirectorySearches) {
     contacts_dialog dialog(QColor(236, 233, 216), true, account("7001", "K7001"), path);
     dialog.show();
+    EXPECT_EQ(sources_of(dialog), (QStringList{"Directory", "LDAP Contacts", "My Contacts"}));
+    EXPECT_EQ(dialog.sources()->currentText(), "LDAP Contacts");
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->topLevelItemCount() == 2; }, 15000));
     EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Boris Chan", "7002"}, {" ", "600"}}));
-    for (int i = 0; i < 2; ++i) EXPECT_EQ(icon_of(dialog.list()->topLevelItem(i)), strip_icon(1));
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(icon_of(dialog.list()->topLevelItem(i)), icon_of(nullptr, 1));
     EXPECT_FALSE(dialog.delete_action()->isEnabled());
 
-    // Boris logs on: his status marks him.
+    // Boris logs on: his status marks him, and the marked come last.
     dialdeck::DirectoryClient presence;
     ASSERT_TRUE(presence.open(LAB_ADDRESS, lab.directory_port));
     ASSERT_EQ(presence.exchange(22, "7002:K7002", 2), 1);
@@ -203,9 +185,9 @@ TEST_F(ContactsLabTest, ServerListUnmarkedFirstThenMarkedAndAParseErrorKeepsMyLi
     EXPECT_TRUE(dialog.edit_action()->isEnabled());
     choose(dialog, "LDAP Contacts");
     EXPECT_EQ(rows_of(dialog.list()), (rows_t{{" ", "600"}, {"Boris Chan", "7002"}}));
-    EXPECT_EQ(icon_of(dialog.list()->topLevelItem(0)), strip_icon(1));
-    EXPECT_EQ(icon_of(dialog.list()->topLevelItem(1)), strip_icon(0));
-    EXPECT_NE(strip_icon(0), strip_icon(1));
+    EXPECT_EQ(icon_of(dialog.list()->topLevelItem(0)), icon_of(nullptr, 1));
+    EXPECT_EQ(icon_of(dialog.list()->topLevelItem(1)), icon_of(nullptr, 0));
+    EXPECT_NE(icon_of(nullptr, 0), icon_of(nullptr, 1));
     EXPECT_EQ(requests(13), (std::vector<std::string>{"7001", "7001"}));
 
     const QString artifacts = qEnvironmentVariable("DIALDECK_ARTIFACTS", ARTIFACTS_DIR);
@@ -213,23 +195,20 @@ TEST_F(ContactsLabTest, ServerListUnmarkedFirstThenMarkedAndAParseErrorKeepsMyLi
     dialog.list()->setCurrentItem(dialog.list()->topLevelItem(1));
     EXPECT_TRUE(dialog.grab().save(artifacts + "/contacts.png"));
 
+    // A damaged file is reported and the list shown before stays.
     write(path, "<Table>\n<Record>\n");
-    modal_answers answers({press_ok});
-    choose(dialog, "My Contacts");
-    EXPECT_EQ(answers.titles, (std::vector<QString>{"Parse Error"}));
-    EXPECT_TRUE(answers.texts[0].startsWith("At line ")) << answers.texts[0].toStdString();
-    EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "111"}}));
-}
+    {
+        modal_answers answers({press_ok});
+        choose(dialog, "My Contacts");
+        EXPECT_EQ(answers.titles, (std::vector<QString>{"Parse Error"}));
+        EXPECT_TRUE(answers.texts[0].startsWith("At line ")) << answers.texts[0].toStdString();
+        EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "111"}}));
+    }
 
-TEST_F(ContactsLabTest, DirectorySearchSendsBothRequestsAndReportsFailures) {
-    contacts_dialog dialog(std::nullopt, true, account("7001", "K7001"), path);
-    dialog.show();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.list()->topLevelItemCount() == 2; }, 15000));
     choose(dialog, "Directory");
     EXPECT_EQ(dialog.list()->topLevelItemCount(), 0);
     EXPECT_FALSE(dialog.delete_action()->isEnabled());
     EXPECT_FALSE(dialog.edit_action()->isEnabled());
-
     struct row {
         const char* typed;
         const char* mode;
@@ -253,6 +232,7 @@ TEST_F(ContactsLabTest, DirectorySearchSendsBothRequestsAndReportsFailures) {
             EXPECT_EQ(answers.titles.back(), "Searching...");
         }
     }
+    // By first name, then by last name.
     const std::vector<std::string> searches = requests(8);
     ASSERT_GE(searches.size(), 2u);
     EXPECT_EQ(searches[0], "al*:*:lab:K7001:500:false");
@@ -290,19 +270,16 @@ TEST_F(ContactsLabTest, AddWizardWritesTheFileOrTheServerList) {
     EXPECT_EQ(answers.texts, (std::vector<QString>{"Please select a name to add to your contacts.",
                                                    "Boris Chan added to contacts."}));
     EXPECT_EQ(requests(8), (std::vector<std::string>{"bor*:*:lab:K7003:500:false"}));
+    // The server adds 7002 to the list of 7003; the file stays as it was.
     EXPECT_EQ(requests(11), (std::vector<std::string>{"7003:7002"}));
-
-    dialdeck::DirectoryClient list;
-    ASSERT_TRUE(list.open(LAB_ADDRESS, lab.directory_port));
-    ASSERT_EQ(list.exchange(13, "7003", 1), 1);
-    EXPECT_EQ(list.next_item().substr(0, 16), "Boris:Chan:7002:");
     EXPECT_EQ(read(path), "<Table>\n" + record("Dee", "Fox", "7010") + "</Table>");
 }
 
-TEST_F(ContactsLabTest, ActionsCallTheChosenNumberOrEndOnABadColour) {
+TEST_F(ContactsWindowTest, ActionsCallTheChosenNumberOrEndOnABadColour) {
     auto settings = lab_settings(folder, LAB_ADDRESS);
     ASSERT_TRUE(settings);
-    ASSERT_TRUE(settings->write("Dialdeck", "State", account_record("7001", "K7001")));
+    const std::string account = "a,b,7001,c,d,e,f,K7001,lab,g,h,127.0.93.1,2740";
+    ASSERT_TRUE(settings->write("Dialdeck", "State", account));
     ASSERT_TRUE(settings->write("Dialdeck", "LDAP", "0"));
     write(path, "<Table>\n" + record("Ann", "Lee", "111") + "</Table>");
 

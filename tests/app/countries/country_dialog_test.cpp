@@ -1,10 +1,10 @@
+// The country picker as the user sees and drives it.
 #include "country_dialog.h"
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
 #include <QDialogButtonBox>
-#include <QHeaderView>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -19,15 +19,8 @@ namespace {
 
 using dialdeck::country_dialog;
 
-QTreeWidgetItem* row_named(country_dialog& dialog, const QString& name) {
-    const auto found = dialog.list()->findItems(name, Qt::MatchExactly);
-    return found.isEmpty() ? nullptr : found.first();
-}
-
 void press(QDialog& dialog, QDialogButtonBox::StandardButton which) {
-    auto* box = dialog.findChild<QDialogButtonBox*>();
-    ASSERT_TRUE(box);
-    QTest::mouseClick(box->button(which), Qt::LeftButton);
+    QTest::mouseClick(dialog.findChild<QDialogButtonBox*>()->button(which), Qt::LeftButton);
 }
 
 // Runs the picker; the script acts on it once it is shown modally.
@@ -63,14 +56,14 @@ TEST(CountryDialog, LooksAsDescribed) {
     EXPECT_NE(plain.palette().color(QPalette::Window), QColor(10, 20, 30));
 }
 
-TEST(CountryDialog, ChosenCodesAreDialled) {
+TEST(CountryDialog, PicksDialTheChosenCode) {
     EXPECT_EQ(pick_with([](country_dialog& d) {
                   QTest::keyClicks(d.name_edit(), "canada");
                   press(d, QDialogButtonBox::Ok);
               }),
               "1");
     EXPECT_EQ(pick_with([](country_dialog& d) {
-                  QTreeWidgetItem* vatican = row_named(d, "Vatican City");
+                  QTreeWidgetItem* vatican = d.list()->findItems("Vatican City", {}).value(0);
                   ASSERT_TRUE(vatican);
                   d.list()->scrollToItem(vatican);
                   const QRect place = d.list()->visualItemRect(vatican);
@@ -79,32 +72,24 @@ TEST(CountryDialog, ChosenCodesAreDialled) {
                   QTest::mouseDClick(d.list()->viewport(), Qt::LeftButton, {}, place.center());
               }),
               "3906");
-}
-
-TEST(CountryDialog, CancelDialsNothing) {
     EXPECT_EQ(pick_with([](country_dialog& d) {
                   QTest::keyClicks(d.name_edit(), "uni");
                   press(d, QDialogButtonBox::Cancel);
               }),
               std::nullopt);
-}
-
-TEST(CountryDialog, OkWithoutARowWarnsAndStaysOpen) {
+    // OK without a row warns and leaves the picker open.
     QString warning;
-    bool still_open = false;
-    const auto dialled = pick_with([&](country_dialog& d) {
-        QTimer::singleShot(0, [&] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return;
-            warning = box->windowTitle() + "|" + box->text();
-            box->accept();
-        });
-        press(d, QDialogButtonBox::Ok);
-        still_open = d.isVisible();
-    });
+    EXPECT_EQ(pick_with([&](country_dialog& d) {
+                  QTimer::singleShot(0, [&] {
+                      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                      warning = box ? box->windowTitle() + "|" + box->text() : "no box";
+                      if (box) box->accept();
+                  });
+                  press(d, QDialogButtonBox::Ok);
+                  EXPECT_TRUE(d.isVisible());
+              }),
+              std::nullopt);
     EXPECT_EQ(warning, "Select Country|Please select a country code.");
-    EXPECT_TRUE(still_open);
-    EXPECT_EQ(dialled, std::nullopt);
 }
 
 }  // namespace

@@ -12,11 +12,11 @@ namespace {
 
 using dialdeck::country;
 
-const country* named(const std::vector<country>& rows, const std::string& name) {
-    for (const country& row : rows) {
-        if (row.name == name) return &row;
-    }
-    return nullptr;
+// One "name;code" line per row.
+std::string lines_of(const std::vector<country>& rows) {
+    std::string text;
+    for (const country& row : rows) text += row.name + ";" + row.code + "\n";
+    return text;
 }
 
 TEST(CountryTable, ShippedTableHas234RowsInOrder) {
@@ -27,18 +27,9 @@ TEST(CountryTable, ShippedTableHas234RowsInOrder) {
     EXPECT_EQ(std::count(shipped->begin(), shipped->end(), '\n'), 234);  // no line was skipped
     EXPECT_EQ(rows.front().name + ";" + rows.front().code, "Afghanistan;93");
     EXPECT_EQ(rows.back().name + ";" + rows.back().code, "Zimbabwe;263");
-    ASSERT_TRUE(named(rows, "Canada"));
-    EXPECT_EQ(named(rows, "Canada")->code, "1");
-    ASSERT_TRUE(named(rows, "Vatican City"));
-    EXPECT_EQ(named(rows, "Vatican City")->code, "3906");
-
     // The program's own copy is the shipped file, and stands in when the file is missing.
     temp_folder empty;
-    const auto builtin = dialdeck::load_countries(empty.path());
-    ASSERT_EQ(builtin.size(), rows.size());
-    for (size_t i = 0; i < rows.size(); ++i) {
-        EXPECT_EQ(builtin[i].name + ";" + builtin[i].code, rows[i].name + ";" + rows[i].code);
-    }
+    EXPECT_EQ(lines_of(dialdeck::load_countries(empty.path())), lines_of(rows));
 }
 
 TEST(CountryTable, BadLinesAreSkipped) {
@@ -52,10 +43,7 @@ TEST(CountryTable, BadLinesAreSkipped) {
                                                       "Tab\tName;7\n"
                                                       "\n"
                                                       "Last;3906";
-    const auto rows = dialdeck::load_countries(folder.path());
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0].name + ";" + rows[0].code, "Narnia;12");
-    EXPECT_EQ(rows[1].name + ";" + rows[1].code, "Last;3906");
+    EXPECT_EQ(lines_of(dialdeck::load_countries(folder.path())), "Narnia;12\nLast;3906\n");
 
     std::ofstream(folder.path() + "countries.txt") << "nothing;valid;\n";
     EXPECT_EQ(dialdeck::load_countries(folder.path()).size(), 234u);

@@ -53,45 +53,30 @@ TEST(AppSettings, MissingFileOrSectionsStopTheStartUp) {
     EXPECT_EQ(dialdeck::k_config_missing_exit_code, 0);
 }
 
-TEST(AppSettings, ReadsEveryKeyUnscrambled) {
+TEST(AppSettings, ReadsUnscrambledWritesScrambledPrivateAndWithoutNewLines) {
     temp_folder folder;
-    put_config(folder, config_with({{"Dialdeck", "URLUpdate", "127.0.0.1;version.xml"},
-                                    {"Dialdeck", "CAFile", "certs\\lab-ca.pem"},
-                                    {"Dialdeck", "State", ""},
-                                    {"Phone", "CallManager", "127.0.0.1"},
-                                    {"Phone", "Port", "2727"},
-                                    {"Ads", "Ad002", "ad2.bmp"}}));
-    const auto settings = app_settings::load(folder.path());
+    put_config(folder, "; comment\r\n" + config_with({{"Dialdeck", "Idle", "5"},
+                                                      {"Dialdeck", "CAFile", "certs\\lab-ca.pem"},
+                                                      {"Phone", "Port", "2727"},
+                                                      {"Phone", "CallManager", "127.0.0.1"},
+                                                      {"Ads", "Ad002", "ad2.bmp"}}));
+    ::chmod(dialdeck::config_path(folder.path()).c_str(), 0644);
+    auto settings = app_settings::load(folder.path());
     ASSERT_TRUE(settings);
-    EXPECT_EQ(settings->dialdeck("URLUpdate"), "127.0.0.1;version.xml");
     EXPECT_EQ(settings->dialdeck("CAFile"), "certs\\lab-ca.pem");
-    EXPECT_EQ(settings->dialdeck("Idle"), "");  // absent
+    EXPECT_EQ(settings->dialdeck("State"), "");  // absent
     EXPECT_EQ(settings->value("Ads", "Ad002"), "ad2.bmp");
-    EXPECT_EQ(dialdeck::application_file(settings->folder(), settings->dialdeck("CAFile")),
-              folder.path() + "certs/lab-ca.pem");
-
     const auto phone = settings->phone_values();
     ASSERT_EQ(phone.size(), 45u);
     EXPECT_EQ(phone.front(), (std::pair<std::string, std::string>{"Port", "2727"}));
     EXPECT_EQ(phone[13], (std::pair<std::string, std::string>{"CallManager", "127.0.0.1"}));
     EXPECT_EQ(phone.back().first, "EnableTwoButton");
     EXPECT_EQ(settings->scratch_lines().front(), "Dialdeck");
-}
-
-TEST(AppSettings, WritesScrambledKeepPrivateModeAndRefuseNewLines) {
-    temp_folder folder;
-    put_config(folder, "; comment\r\n" + config_with({{"Dialdeck", "Idle", "5"},
-                                                      {"Phone", "Port", "2727"},
-                                                      {"Ads", "Ad001", "x"}}));
-    ::chmod(dialdeck::config_path(folder.path()).c_str(), 0644);
-    auto settings = app_settings::load(folder.path());
-    ASSERT_TRUE(settings);
 
     ASSERT_TRUE(settings->write("Dialdeck", "State", "Ann,Lee,2195550100"));
     EXPECT_TRUE(settings->write("Phone", "CASPin", "1234"));
     EXPECT_FALSE(settings->write("Dialdeck", "State", "x\r\n[Phone]"));
     EXPECT_EQ(settings->dialdeck("State"), "Ann,Lee,2195550100");
-
     const auto text = dialdeck::read_whole_file(dialdeck::config_path(folder.path()));
     ASSERT_TRUE(text);
     EXPECT_EQ(text->rfind("; comment\r\n[Dialdeck]\r\nZefm=", 0), 0u);
@@ -99,16 +84,14 @@ TEST(AppSettings, WritesScrambledKeepPrivateModeAndRefuseNewLines) {
               std::string::npos);
     EXPECT_EQ(settings->reread("Phone", "CASPin"), "1234");
     EXPECT_EQ(app_settings::load(folder.path())->dialdeck("Idle"), "5");
-
     struct stat info {};
     ASSERT_EQ(::stat(dialdeck::config_path(folder.path()).c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
 }
 
-TEST(AppSettings, ApplicationFolderOrder) {
+TEST(AppFolder, OrderAndInstalledDefaults) {
     temp_folder portable;
-    std::filesystem::create_directories(portable.path() + "config");
-    dialdeck::write_whole_file(dialdeck::config_path(portable.path()), "[Dialdeck]\n");
+    put_config(portable, "[Dialdeck]\n");
     const std::string bare = "/nonexistent/bin";
     const struct {
         dialdeck::folder_sources sources;
@@ -120,8 +103,41 @@ TEST(AppSettings, ApplicationFolderOrder) {
         {{"", bare, "", "/home/u"}, "/home/u/.config/dialdeck/"},
     };
     for (const auto& c : cases) EXPECT_EQ(dialdeck::application_folder(c.sources), c.folder);
+    EXPECT_EQ(dialdeck::user_folder({"", "/opt/dd/bin/", "/x/conf", "/home/u"}),
+              "/x/conf/dialdeck/");
     EXPECT_EQ(dialdeck::application_file("/a/", "help\\Help.html"), "/a/help/Help.html");
     EXPECT_EQ(dialdeck::application_file("/a/", "/etc/ca.pem"), "/etc/ca.pem");
+    EXPECT_EQ(dialdeck::installed_defaults("/opt/dd/bin/"),
+              "/opt/dd/share/dialdeck/config/Config.ini");
+    EXPECT_EQ(dialdeck::installed_defaults("/work/build/bin"),
+              "/work/build/share/dialdeck/config/Config.ini");
+}
+
+TEST(AppFolder, DefaultsCopiedOnlyIntoAFolderWithoutSettings) {
+    const std::string defaults_text = "[Dialdeck]\r\nab=cd\r\n\r\n[Phone]\r\n\r\n[Ads]\r\nef=1\r\n";
+    const std::string own_text = "[Dialdeck]\r\nown=settings\r\n";
+    for (const int c : {0, 1, 2}) {  // fresh user folder, settings already there, no defaults
+        temp_folder root;
+        const std::string defaults = root.path() + "share/dialdeck/config/Config.ini";
+        // Below folders that do not exist yet, as ~/.config/dialdeck/ in a new account.
+        const std::string user = root.path() + "home/.config/dialdeck/";
+        const std::string config = dialdeck::config_path(user);
+        for (const auto& [path, text] : {std::pair{defaults, c < 2 ? defaults_text : ""},
+                                         std::pair{config, c == 1 ? own_text : ""}}) {
+            if (text.empty()) continue;
+            std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+            ASSERT_TRUE(dialdeck::write_whole_file(path, text));
+            ::chmod(path.c_str(), 0640);
+        }
+        EXPECT_EQ(dialdeck::copy_installed_defaults(defaults, user), c == 0) << c;
+        EXPECT_EQ(dialdeck::read_whole_file(config).value_or("none"), c == 0   ? defaults_text
+                                                                      : c == 1 ? own_text
+                                                                               : "none");
+        struct stat info {};
+        EXPECT_EQ(::stat(config.c_str(), &info) == 0 ? info.st_mode & 0777 : 0u, c == 0   ? 0600u
+                                                                                 : c == 1 ? 0640u
+                                                                                          : 0u);
+    }
 }
 
 }  // namespace

@@ -13,7 +13,13 @@ TEST(SettingsScrambler, KnownScramblings) {
     const struct {
         std::string plain, scrambled;
     } cases[] = {
-        {"Idle", "Zefm"}, {"Ad002", "Re:8="}, {"30", " 1"}, {"127.0.0.1", "\"3=&?)?%\""}, {"", ""},
+        {"Idle", "Zefm"},
+        {"Ad002", "Re:8="},
+        {"30", " 1"},
+        {"127.0.0.1", "\"3=&?)?%\""},
+        {"", ""},
+        // Longer than the key stream's 20 states, as the lab scrambles it.
+        {"Ann,Lee,2195550100,K7001,lab", "Rod$Cbj'!;(&7%=#6<=M<010'iop"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(scramble(c.plain, "quorbel"), c.scrambled) << c.plain;

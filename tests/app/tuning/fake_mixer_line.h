@@ -1,11 +1,6 @@
-// A mixer line in memory whose changes "from elsewhere" are signalled through
-// an eventfd, as a card's mixer signals through its poll descriptors.
+// A mixer line in memory; changes from elsewhere are the virtual card's to test.
 #pragma once
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -18,15 +13,6 @@ struct fake_mixer_state {
     long maximum = 100;
     long steps = 100;
     std::vector<long> values{40, 80};
-    int event = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    ~fake_mixer_state() { ::close(event); }
-
-    // Another program moved the volume.
-    void change(std::vector<long> now) {
-        values = std::move(now);
-        const uint64_t one = 1;
-        (void)!::write(event, &one, sizeof one);
-    }
 };
 
 class fake_mixer_line final : public dialdeck::mixer_line {
@@ -40,12 +26,8 @@ class fake_mixer_line final : public dialdeck::mixer_line {
         m_state->values = values;
         return true;
     }
-    std::vector<int> notice_descriptors() override { return {m_state->event}; }
-    void take_notices() override {
-        uint64_t count;
-        while (::read(m_state->event, &count, sizeof count) == sizeof count) {
-        }
-    }
+    std::vector<int> notice_descriptors() override { return {}; }
+    void take_notices() override {}
 
   private:
     std::shared_ptr<fake_mixer_state> m_state;

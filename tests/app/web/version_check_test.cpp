@@ -1,19 +1,13 @@
+// The version check: its request, outcomes and message boxes. Reading its
+// settings is driven end to end, as are the lab's version answers.
 #include "version_check.h"
 
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QMessageBox>
-#include <QTimer>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <vector>
 
-#include "app_settings.h"
-#include "scrambler.h"
-#include "settings_test_support.h"
+#include "modal_answers.h"
 #include "version_dialogs.h"
 
 namespace voxline::test {
@@ -33,22 +27,21 @@ const std::string k_flavor =
     "A different flavor of software is available.\nWould you like to download the server "
     "version?\nNew features may be available with this new flavor.";
 
-// Records every box and answers the questions in turn.
+// Records every box and opened page, and answers the questions in turn: y or n.
 struct scripted_prompts : version_prompts {
     std::vector<std::string> shown;
-    std::vector<bool> answers;
-    std::vector<std::string> opened;
+    std::string answers;
     void error(const std::string& caption, const std::string& text) override {
         shown.push_back("error " + caption + ": " + text);
     }
     void inform(const std::string& text) override { shown.push_back("inform: " + text); }
     bool ask(const std::string& caption, const std::string& text) override {
         shown.push_back("ask " + caption + ": " + text);
-        const bool yes = !answers.empty() && answers.front();
-        if (!answers.empty()) answers.erase(answers.begin());
+        const bool yes = answers.starts_with('y');
+        if (!answers.empty()) answers.erase(0, 1);
         return yes;
     }
-    void open_url(const std::string& url) override { opened.push_back(url); }
+    void open_url(const std::string& url) override { shown.push_back("open " + url); }
 };
 
 QByteArray document(const char* version, const char* need = "false", const char* flavor = "lab") {
@@ -64,62 +57,60 @@ version_settings enabled() {
 }
 
 TEST(VersionCheck, RequestTakesHostSchemeElseHttps) {
-    web_request plain = version_request("http://127.0.0.1:2780", "v/version.xml", "");
-    EXPECT_EQ(plain.url, "http://127.0.0.1:2780/v/version.xml");
-    web_request bare = version_request("updates.lab.invalid", "version.xml", "/etc/ca.pem");
-    EXPECT_EQ(bare.url, "https://updates.lab.invalid/version.xml");
-    EXPECT_EQ(bare.user_agent, "VersionChecker/");
-    EXPECT_EQ(bare.timeout_ms, 15000);
-    EXPECT_EQ(bare.max_bytes, 64 * 1024);
-    EXPECT_EQ(bare.ca_file, "/etc/ca.pem");
+    EXPECT_EQ(version_request("http://127.0.0.1:2780", "v/version.xml", "").url,
+              "http://127.0.0.1:2780/v/version.xml");
+    const web_request bare = version_request("updates.lab.invalid", "version.xml", "/etc/ca.pem");
+    EXPECT_EQ(bare.url + " " + bare.user_agent + " " + bare.ca_file,
+              "https://updates.lab.invalid/version.xml VersionChecker/ /etc/ca.pem");
+    EXPECT_TRUE(bare.timeout_ms == 15000 && bare.max_bytes == 64 * 1024);
 }
 
 TEST(VersionCheck, OutcomesAndBoxes) {
-    struct row {
-        const char* name;
-        version_settings settings;
-        web_answer answer;
-        std::vector<bool> answers;
-        std::vector<std::string> shows;
-        bool opens;
-        version_outcome outcome;
-    };
-    version_settings flavored = enabled();
+    version_settings flavored = enabled(), no_download = enabled(), off = enabled(),
+                     no_path = enabled();
     flavored.flavor_enable = "true";
-    version_settings no_download = enabled();
     no_download.url_download = "";
+    off.update_enable = "yes";
+    no_path.url_update = "http://127.0.0.1:2780/version.xml";
     const web_answer down{false, 0, {}, "Connection refused"};
     const std::string unreachable =
         "error Error: An error occured trying to reach your web service.";
     const std::string must = "inform: A new version of the dialdeck needs to be downloaded";
     const std::string ask_v = "ask New Version Available: " + k_offer_11;
     const std::string ask_f = "ask New Flavor Available: " + k_flavor;
+    const std::string open = "open https://dl.lab.invalid/get";
     const version_settings on = enabled();
     const auto go = version_outcome::go_on, quit = version_outcome::exit_for_download;
     const auto doc = [](const char* version, const char* need = "false",
                         const char* flavor = "lab") {
         return got(document(version, need, flavor));
     };
-    // clang-format off
-    const row rows[] = {
-        {"newer, No", on, doc("2.0.0.11"), {false}, {ask_v}, false, go},
-        {"newer, Yes", on, doc("2.0.0.11"), {true}, {ask_v}, true, quit},
-        {"newer, needed", on, doc("2.0.0.11", "True"), {}, {must}, true, quit},
-        {"needed, no download page", no_download, doc("2.0.0.11", "true"), {}, {must}, false, quit},
-        {"equal, needed", on, doc("2.0.0.6", "true"), {}, {}, false, go},
-        {"older", on, doc("2.0.0.5", "true"), {}, {}, false, go},
-        {"three parts", on, doc("2.0.7", "true"), {}, {}, false, go},
-        {"no Version", on, doc(nullptr, "true"), {}, {}, false, go},
-        {"not XML", on, got("\x8f\xfe garbage"), {}, {}, false, go},
-        {"unreachable", on, down, {}, {unreachable}, false, go},
-        {"unreachable, flavor on", flavored, down, {}, {unreachable}, false, go},
-        {"same flavor", flavored, doc("2.0.0.6"), {}, {}, false, go},
-        {"new flavor, Yes", flavored, doc("2.0.0.6", "false", "pro"), {true}, {ask_f}, true, quit},
-        {"newer No, then flavor No", flavored, doc("2.0.0.11", "false", "pro"), {false, false},
-         {ask_v, ask_f}, false, go},
+    const struct {
+        const char* name;
+        version_settings settings;
+        web_answer answer;
+        const char* answers;
+        std::vector<std::string> shows;
+        version_outcome outcome;
+    } rows[] = {
+        {"off", off, doc("2.0.0.11"), "", {}, go},
+        {"no path", no_path, doc("2.0.0.11"), "", {}, go},
+        {"newer, No", on, doc("2.0.0.11"), "n", {ask_v}, go},
+        {"newer, needed", on, doc("2.0.0.11", "True"), "", {must, open}, quit},
+        {"needed, no download page", no_download, doc("2.0.0.11", "true"), "", {must}, quit},
+        {"older", on, doc("2.0.0.5", "true"), "", {}, go},
+        {"not XML", on, got("\x8f\xfe garbage"), "", {}, go},
+        {"unreachable, flavor on", flavored, down, "", {unreachable}, go},
+        {"same flavor", flavored, doc("2.0.0.6"), "", {}, go},
+        {"new flavor, Yes", flavored, doc("2.0.0.6", "false", "pro"), "y", {ask_f, open}, quit},
+        {"newer No, then flavor No",
+         flavored,
+         doc("2.0.0.11", "false", "pro"),
+         "nn",
+         {ask_v, ask_f},
+         go},
     };
-    // clang-format on
-    for (const row& r : rows) {
+    for (const auto& r : rows) {
         SCOPED_TRACE(r.name);
         scripted_prompts prompts;
         prompts.answers = r.answers;
@@ -128,111 +119,39 @@ TEST(VersionCheck, OutcomesAndBoxes) {
             ++fetches;
             return r.answer;
         });
-        EXPECT_EQ(fetches, 1);
+        EXPECT_EQ(fetches, &r - rows < 2 ? 0 : 1);  // off and no path never fetch
         EXPECT_EQ(outcome, r.outcome);
         EXPECT_EQ(prompts.shown, r.shows);
-        EXPECT_EQ(prompts.opened, r.opens ? std::vector<std::string>{"https://dl.lab.invalid/get"}
-                                          : std::vector<std::string>{});
     }
 }
-
-TEST(VersionCheck, SkippedWhenOffOrWithoutPath) {
-    version_settings off = enabled();
-    off.update_enable = "yes";
-    version_settings no_path = enabled();
-    no_path.url_update = "http://127.0.0.1:2780/version.xml";
-    for (const auto& settings : {off, no_path}) {
-        scripted_prompts prompts;
-        int fetches = 0;
-        EXPECT_EQ(run_version_check(settings, prompts,
-                                    [&](const web_request&) {
-                                        ++fetches;
-                                        return web_answer{};
-                                    }),
-                  version_outcome::go_on);
-        EXPECT_EQ(fetches, 0);
-        EXPECT_TRUE(prompts.shown.empty());
-    }
-}
-
-TEST(VersionCheck, SettingsFromConfigFile) {
-    temp_folder folder;
-    std::filesystem::create_directories(folder.path() + "config");
-    std::ofstream ini(config_path(folder.path()), std::ios::binary);
-    const auto line = [&](const char* key, const char* value) {
-        ini << scramble(key) << "=" << scramble(value) << "\r\n";
-    };
-    ini << "[Dialdeck]\r\n";
-    line("UpdateEnable", "True");
-    line("URLUpdate", "http://127.0.0.1:2780;version.xml");
-    line("URLDownload", "https://dl.lab.invalid/get");
-    line("FlavorEnable", "true");
-    line("Flavor", "lab");
-    line("CAFile", "certs\\lab ca.pem");
-    ini << "[Phone]\r\n";
-    line("Port", "2427");
-    ini << "[Ads]\r\n";
-    line("Ad001", "x");
-    ini.close();
-    const auto settings = app_settings::load(folder.path());
-    ASSERT_TRUE(settings);
-    const version_settings read = version_settings_from(*settings);
-    EXPECT_EQ(read.update_enable, "True");
-    EXPECT_EQ(read.url_update, "http://127.0.0.1:2780;version.xml");
-    EXPECT_EQ(read.url_download, "https://dl.lab.invalid/get");
-    EXPECT_EQ(read.flavor_enable, "true");
-    EXPECT_EQ(read.flavor, "lab");
-    // A backslash separates folders; a relative name sits in the application folder.
-    EXPECT_EQ(read.ca_file, folder.path() + "certs/lab ca.pem");
-}
-
-// Answers the next modal box with a button and keeps what it showed.
-struct box_answerer {
-    QString title, text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    void answer(QMessageBox::StandardButton button) {
-        QTimer::singleShot(50, [this, button] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (!box) return answer(button);  // not shown yet
-            title = box->windowTitle();
-            text = box->text();
-            icon = box->icon();
-            box->button(button)->click();
-        });
-    }
-};
 
 TEST(VersionDialogs, BoxesAndTheirAnswers) {
     std::vector<std::string> opened;
     VersionDialogs dialogs(nullptr, [&](const std::string& url) { opened.push_back(url); });
-    const version_settings settings = enabled();
-    const auto fetch_newer = [](const web_request&) { return got(document("2.0.0.11")); };
-    for (const bool yes : {true, false}) {
-        box_answerer box;
-        box.answer(yes ? QMessageBox::Yes : QMessageBox::No);
-        const auto outcome = run_version_check(settings, dialogs, fetch_newer);
-        EXPECT_EQ(outcome, yes ? version_outcome::exit_for_download : version_outcome::go_on);
-        EXPECT_EQ(box.title, "New Version Available");
-        EXPECT_EQ(box.text.toStdString(), k_offer_11);
-        EXPECT_EQ(box.icon, QMessageBox::Question);
-    }
+    const auto click = [](QMessageBox::StandardButton button) {
+        return [button](QWidget* box) {
+            auto* shown = qobject_cast<QMessageBox*>(box);
+            EXPECT_EQ(shown->icon() == QMessageBox::Question, button != QMessageBox::Ok);
+            shown->button(button)->click();
+        };
+    };
+    const auto check = [&](const web_answer& answer) {
+        return run_version_check(enabled(), dialogs, [&](const web_request&) { return answer; });
+    };
+    modal_answers boxes({click(QMessageBox::Yes), click(QMessageBox::No), click(QMessageBox::Ok),
+                         click(QMessageBox::Ok)},
+                        unasked::refuse);
+    EXPECT_EQ(check(got(document("2.0.0.11"))), version_outcome::exit_for_download);
     EXPECT_EQ(opened, std::vector<std::string>{"https://dl.lab.invalid/get"});
-
-    box_answerer error;
-    error.answer(QMessageBox::Ok);
-    EXPECT_EQ(run_version_check(settings, dialogs, [](const web_request&) { return web_answer{}; }),
-              version_outcome::go_on);
-    EXPECT_EQ(error.title, "Error");
-    EXPECT_EQ(error.text, "An error occured trying to reach your web service.");
-
-    box_answerer must;
-    must.answer(QMessageBox::Ok);
-    EXPECT_EQ(
-        run_version_check(settings, dialogs,
-                          [](const web_request&) { return got(document("2.0.0.11", "true")); }),
-        version_outcome::exit_for_download);
-    EXPECT_EQ(must.title, "");
-    EXPECT_EQ(must.text, "A new version of the dialdeck needs to be downloaded");
+    EXPECT_EQ(check(got(document("2.0.0.11"))), version_outcome::go_on);
+    EXPECT_EQ(check(web_answer{}), version_outcome::go_on);
+    EXPECT_EQ(check(got(document("2.0.0.11", "true"))), version_outcome::exit_for_download);
+    const QString offer = QString::fromStdString(k_offer_11);
+    EXPECT_EQ(boxes.titles, (std::vector<QString>{"New Version Available", "New Version Available",
+                                                  "Error", ""}));
+    EXPECT_EQ(boxes.texts, (std::vector<QString>{
+                               offer, offer, "An error occured trying to reach your web service.",
+                               "A new version of the dialdeck needs to be downloaded"}));
 }
 
 }  // namespace

@@ -1,9 +1,9 @@
 // A stand-in phone control for the window tests, loaded through
-// $KESTREL_CONTROL like the real one. It keeps the properties it is given,
-// records the methods called (a property never put reads "(never put)"), and obeys a few commands:
+// $KESTREL_CONTROL like the real one. It keeps the properties it is given
+// (one never put reads "(never put)"), records the calls and obeys:
 //   ExecuteCommand("state", "6")      fires ChangeQuillonState(6) at the sink
 //   ExecuteCommand("last-ten", "a;b") sets what GetLastTenDialed answers
-//   ExecuteCommand("calls")           the recorded method calls, one a line
+//   ExecuteCommand("calls")           the recorded calls, one a line
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -13,102 +13,76 @@
 
 namespace {
 
-char* copy_of(const std::string& text) {
-    char* out = static_cast<char*>(std::malloc(text.size() + 1));
-    if (out) std::memcpy(out, text.c_str(), text.size() + 1);
-    return out;
+int32_t answer(char** out, const std::string& text) {
+    *out = static_cast<char*>(std::malloc(text.size() + 1));
+    if (*out) std::memcpy(*out, text.c_str(), text.size() + 1);
+    return KESTREL_S_OK;
 }
 
 std::string text_of(const char* text) {
     return text ? text : "";
 }
 
+bool known(int32_t dispid) {
+    return dispid >= KESTREL_DISPID_MODE && dispid <= KESTREL_DISPID_ENABLE_TWO_BUTTON;
+}
+
 class fake_control final : public IActiveXPhone {
   public:
     uint32_t AddRef() override { return ++m_refs; }
     uint32_t Release() override {
-        const uint32_t left = --m_refs;
-        if (left == 0) delete this;
-        return left;
+        if (--m_refs == 0) delete this;
+        return 0;
     }
     int32_t PutProperty(int32_t dispid, const char* value) override {
-        if (dispid < KESTREL_DISPID_MODE || dispid > KESTREL_DISPID_ENABLE_TWO_BUTTON)
-            return KESTREL_S_FALSE;
+        if (!known(dispid)) return KESTREL_S_FALSE;
         m_properties[dispid] = text_of(value);
         return KESTREL_S_OK;
     }
     int32_t GetProperty(int32_t dispid, char** value) override {
-        if (dispid < KESTREL_DISPID_MODE || dispid > KESTREL_DISPID_ENABLE_TWO_BUTTON)
-            return KESTREL_S_FALSE;
+        if (!known(dispid)) return KESTREL_S_FALSE;
         const auto found = m_properties.find(dispid);
-        *value = copy_of(found == m_properties.end() ? "(never put)" : found->second);
-        return KESTREL_S_OK;
+        return answer(value, found == m_properties.end() ? "(never put)" : found->second);
     }
-    int32_t CallNumber(const char* number) override {
-        return record("CallNumber " + text_of(number));
-    }
-    int32_t Hangup() override { return record("Hangup"); }
+    int32_t CallNumber(const char* number) override { return record("CallNumber ", number); }
+    int32_t Hangup() override { return record("Hangup", ""); }
     int32_t ExecuteCommand(const char* command, const char* p1, const char*,
                            char** result) override {
         const std::string name = text_of(command);
         if (result) *result = nullptr;
-        if (name == "state") {
-            if (m_sink) m_sink->ChangeQuillonState(std::atoi(text_of(p1).c_str()), "", "");
-        } else if (name == "last-ten") {
-            m_last_ten = text_of(p1);
-        } else if (name == "calls" && result) {
-            *result = copy_of(m_calls);
-        } else {
-            return KESTREL_E_INVALIDARG;
-        }
+        if (name == "state" && m_sink) m_sink->ChangeQuillonState(std::atoi(p1), "", "");
+        if (name == "last-ten") m_last_ten = text_of(p1);
+        if (name == "calls" && result) answer(result, m_calls);
         return KESTREL_S_OK;
     }
     int32_t SetParameter(const char*, const char*) override { return KESTREL_S_OK; }
-    int32_t GetParameter(const char*, char** value) override {
-        *value = copy_of("");
-        return KESTREL_S_OK;
-    }
-    int32_t GetLastTenDialed(char** text) override {
-        *text = copy_of(m_last_ten);
-        return KESTREL_S_OK;
-    }
-    int32_t DialNumber(const char* number) override {
-        return record("DialNumber " + text_of(number));
-    }
+    int32_t GetParameter(const char*, char** value) override { return answer(value, ""); }
+    int32_t GetLastTenDialed(char** text) override { return answer(text, m_last_ten); }
+    int32_t DialNumber(const char* number) override { return record("DialNumber ", number); }
     int32_t UpdateCallManager() override {
-        return record("UpdateCallManager " + m_properties[KESTREL_DISPID_CALL_MANAGER]);
+        return record("UpdateCallManager ", m_properties[KESTREL_DISPID_CALL_MANAGER].c_str());
     }
     int32_t Advise(IActiveXPhoneEvents* sink) override {
         m_sink = sink;
         return KESTREL_S_OK;
     }
-    int32_t Unadvise() override {
-        m_sink = nullptr;
-        return KESTREL_S_OK;
-    }
+    int32_t Unadvise() override { return Advise(nullptr); }
     int32_t LoadPropertyBag(const char*) override { return KESTREL_S_OK; }
-    int32_t SavePropertyBag(char** bag) override {
-        *bag = copy_of("");
-        return KESTREL_S_OK;
-    }
+    int32_t SavePropertyBag(char** bag) override { return answer(bag, ""); }
     int32_t IsDirty() override { return KESTREL_S_FALSE; }
     QWidget* Widget() override { return nullptr; }
-    int32_t GetDiagnosticState(char** json) override {
-        *json = copy_of("{}");
-        return KESTREL_S_OK;
-    }
+    int32_t GetDiagnosticState(char** json) override { return answer(json, "{}"); }
 
   private:
-    int32_t record(const std::string& call) {
-        m_calls += call + "\n";
+    int32_t record(const char* call, const char* argument) {
+        m_calls += call + text_of(argument) + "\n";
         return KESTREL_S_OK;
     }
 
     uint32_t m_refs = 1;
     IActiveXPhoneEvents* m_sink = nullptr;
     std::map<int32_t, std::string> m_properties;
-    std::string m_last_ten;
-    std::string m_calls;
+    std::string m_last_ten, m_calls;
 };
 
 }  // namespace

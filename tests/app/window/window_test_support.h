@@ -6,10 +6,6 @@
 
 #include <QCoreApplication>
 #include <filesystem>
-#include <memory>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "app_settings.h"
 #include "control_loader.h"
@@ -42,8 +38,7 @@ class WindowTest : public testing::Test {
         ASSERT_TRUE(settings);
         set("UpdateEnable", "false");
         // No pictures from the network here.
-        ASSERT_TRUE(settings->write("Ads", "Ad001", ""));
-        ASSERT_TRUE(settings->write("Ads", "Ad002", ""));
+        for (const char* ad : {"Ad001", "Ad002"}) ASSERT_TRUE(settings->write("Ads", ad, ""));
         set("LDAP", std::string("0,") + LAB_ADDRESS + ",1");
     }
 

@@ -33,7 +33,7 @@ TEST(key_mapping, virtual_keys_press_the_phone_keys) {
             << "key 0x" << std::hex << r.key << (r.shift ? " shifted" : "");
 }
 
-TEST(key_mapping, characters_type_themselves) {
+TEST(key_mapping, characters_type_themselves_and_scan_as_on_a_us_keyboard) {
     const std::string typed = "(600)a#*+= .-zX";
     const int expected[] = {20, 6, 11, 11, 21, 2, 12, 10, 18, 18, 16, 19, 17, 9, 9};
     for (size_t i = 0; i < typed.size(); ++i)
@@ -42,16 +42,11 @@ TEST(key_mapping, characters_type_themselves) {
     EXPECT_EQ(key_index_of_char('\0'), -1);
     EXPECT_EQ(char_of_key_index(12), '#');
     EXPECT_EQ(char_of_key_index(20), '(');
-}
-
-TEST(key_mapping, us_layout_scans_characters_with_their_shift) {
-    EXPECT_EQ(key_scan_of_char('#'), 0x133);
-    EXPECT_EQ(key_scan_of_char('a'), 0x41);
-    EXPECT_EQ(key_scan_of_char('A'), 0x141);
-    EXPECT_EQ(key_scan_of_char('('), 0x139);
-    EXPECT_EQ(key_scan_of_char('-'), 0xBD);
-    EXPECT_EQ(key_scan_of_char('+'), 0x1BB);
-    EXPECT_EQ(key_scan_of_char('\x80'), -1);
+    // The US layout's key and Shift (0x100) for a typed character.
+    const std::pair<char, int32_t> scans[] = {{'#', 0x133}, {'a', 0x41}, {'A', 0x141},
+                                              {'(', 0x139}, {'-', 0xBD}, {'+', 0x1BB},
+                                              {'\x80', -1}};
+    for (const auto& [c, scan] : scans) EXPECT_EQ(key_scan_of_char(c), scan) << c;
 }
 
 TEST(key_mapping, qt_keys_give_windows_virtual_keys) {
@@ -62,33 +57,21 @@ TEST(key_mapping, qt_keys_give_windows_virtual_keys) {
         int32_t key;
     };
     const row rows[] = {
-        {Qt::Key_Return, false, "\r", 0x0D},
-        {Qt::Key_Enter, true, "\r", 0x0D},
-        {Qt::Key_Backspace, false, "", 0x08},
-        {Qt::Key_Escape, false, "", 0x1B},
-        {Qt::Key_Clear, false, "", 0x0C},
-        {Qt::Key_Space, false, " ", 0x20},
-        {Qt::Key_7, false, "7", 0x37},
-        {Qt::Key_G, false, "g", 0x47},
-        {Qt::Key_7, true, "7", 0x67},
-        {Qt::Key_Asterisk, true, "*", 0x6A},
-        {Qt::Key_Minus, false, "-", 0xBD},
-        {Qt::Key_Equal, false, "=", 0xBB},
-        {Qt::Key_Period, false, ".", 0xBE},
-        {Qt::Key_PageUp, false, "", 0x21},
-        {Qt::Key_PageDown, false, "", 0x22},
-        {Qt::Key_Left, false, "", 0x25},
-        {Qt::Key_Down, false, "", 0x28},
-        {Qt::Key_F6, false, "", 0x75},
-        {Qt::Key_F9, false, "", 0x78},
-        {Qt::Key_Shift, false, "", 0x10},
-        {Qt::Key_Control, false, "", 0x11},
-        {Qt::Key_NumberSign, false, "#", 0x133},
-        {Qt::Key_ParenLeft, false, "(", 0x139},
-        {Qt::Key_Minus, true, "-", 0xBD},
-        {Qt::Key_Plus, true, "+", 0x1BB},
+        // clang-format off
+        {Qt::Key_Return, false, "\r", 0x0D}, {Qt::Key_Enter, true, "\r", 0x0D},
+        {Qt::Key_Backspace, false, "", 0x08}, {Qt::Key_Escape, false, "", 0x1B},
+        {Qt::Key_Clear, false, "", 0x0C}, {Qt::Key_Space, false, " ", 0x20},
+        {Qt::Key_7, false, "7", 0x37}, {Qt::Key_G, false, "g", 0x47}, {Qt::Key_7, true, "7", 0x67},
+        {Qt::Key_Asterisk, true, "*", 0x6A}, {Qt::Key_Minus, false, "-", 0xBD},
+        {Qt::Key_Equal, false, "=", 0xBB}, {Qt::Key_Period, false, ".", 0xBE},
+        {Qt::Key_PageUp, false, "", 0x21}, {Qt::Key_PageDown, false, "", 0x22},
+        {Qt::Key_Left, false, "", 0x25}, {Qt::Key_Down, false, "", 0x28},
+        {Qt::Key_F6, false, "", 0x75}, {Qt::Key_F9, false, "", 0x78}, {Qt::Key_F1, false, "", -1},
+        {Qt::Key_Shift, false, "", 0x10}, {Qt::Key_Control, false, "", 0x11},
+        {Qt::Key_NumberSign, false, "#", 0x133}, {Qt::Key_ParenLeft, false, "(", 0x139},
+        {Qt::Key_Minus, true, "-", 0xBD}, {Qt::Key_Plus, true, "+", 0x1BB},
         {Qt::Key_Period, true, ".", 0xBE},
-        {Qt::Key_F1, false, "", -1},
+        // clang-format on
     };
     for (const row& r : rows)
         EXPECT_EQ(virtual_key_of(r.qt_key, r.keypad, QString::fromLatin1(r.text)), r.key)

@@ -1,107 +1,59 @@
 #include "phone/active_x_phone.h"
 
-#include <gtest/gtest.h>
-
 #include <QComboBox>
 #include <QDialog>
-#include <cstdlib>
-#include <map>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "support/temp_home.h"
+#include "keys/virtual_keys.h"
+#include "state/state_fixture.h"
 
 namespace voxline::test {
 namespace {
 
-using kestrel::active_x_phone;
-
 // A container that refuses edits of the ids it is told and records the rest.
 class recording_sink final : public IActiveXPhoneEvents {
   public:
-    std::vector<int> refused;
-    std::vector<int> changed;
-    std::vector<int> asked;
+    std::vector<int> refused, changed, asked;
+    uint32_t refs = 1;
     uint32_t AddRef() override { return ++refs; }
     uint32_t Release() override { return --refs; }
-    int32_t GetCurrentLoadPercentagesOfCallManagers(const char*, char** loads) override {
-        *loads = strdup("1");
-        return 0;
-    }
-    int32_t GetCallerIDNameFromNumber(const char*, char** name) override {
-        *name = nullptr;
-        return -1;
-    }
+    int32_t GetCurrentLoadPercentagesOfCallManagers(const char*, char**) override { return -1; }
+    int32_t GetCallerIDNameFromNumber(const char*, char**) override { return -1; }
     int32_t ChangeQuillonState(int32_t, const char*, const char*) override { return 0; }
     int32_t WriteJavaConsoleMessage(int32_t, const char*, const char*) override { return 0; }
+    int32_t ExecuteJavaScriptCommand(const char*, char**) override { return 0; }
     int32_t OnRequestEdit(int32_t dispid) override {
         asked.push_back(dispid);
-        for (int id : refused)
-            if (id == dispid) return 1;
-        return 0;
+        return std::ranges::count(refused, dispid) ? 1 : 0;
     }
     int32_t OnChanged(int32_t dispid) override {
         changed.push_back(dispid);
         return 0;
     }
-    int32_t ExecuteJavaScriptCommand(const char*, char**) override { return 0; }
-    uint32_t refs = 1;
 };
 
-struct control_deleter {
-    void operator()(active_x_phone* control) const { control->Release(); }
-};
-using control_ptr = std::unique_ptr<active_x_phone, control_deleter>;
-
-class two_adapters : public kestrel::interface_source {
-  public:
-    kestrel::network_snapshot snapshot() override {
-        return {{{"eth0", "Ethernet", true, true, false, {"192.168.1.20"}},
-                 {"eth1", "Ethernet", true, true, false, {"10.0.0.20"}}},
-                "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
-                "eth0\t00000000\t0101A8C0\t0003\t0\t0\t0\t00000000\n"
-                "eth1\t00000000\t0100000A\t0003\t0\t0\t0\t00000000\n",
-                "Linux"};
-    }
-};
-
-control_ptr make_control(std::unique_ptr<kestrel::interface_source> interfaces = nullptr) {
-    kestrel::control_environment environment;
-    environment.create_engine = [](const char*, ITarnwickVXL** engine) {
-        *engine = nullptr;
-        return KESTREL_E_CLASS_NOT_REGISTERED;
-    };
-    environment.log_file = process_temp_home() + "/VXLAX-phone.log";
-    environment.echo_delay = 0;
-    return control_ptr(new active_x_phone(std::move(environment), std::move(interfaces)));
+// No engine: these tests stay with the automation surface.
+phone_ptr make_control(
+    std::unique_ptr<kestrel::interface_source> interfaces = std::make_unique<one_adapter>()) {
+    auto pool = std::make_shared<engine_pool>();
+    pool->refused = {"TarnwickVXL", "TarnwickVXLG723", "TarnwickVXLG729"};
+    return make_phone(pool, std::move(interfaces));
 }
 
-std::string get(active_x_phone& control, int dispid) {
+std::string get(kestrel::active_x_phone& control, int dispid) {
     char* text = nullptr;
     EXPECT_EQ(control.GetProperty(dispid, &text), KESTREL_S_OK) << dispid;
-    std::string out = text ? text : "";
-    std::free(text);
-    return out;
+    return take(text);
 }
 
-TEST(ActiveXPhone, OnlyIdsTwoToFortyNineAreProperties) {
+TEST(ActiveXPhone, PropertiesAskTheContainerAndNotifyButSetParameterDoesNot) {
     auto control = make_control();
     char* text = nullptr;
-    for (int id : {0, 1, 50, 54, 55, -1, 0x32}) {
+    for (int id : {0, 1, 50, 54, 55, -1}) {  // only ids 2..49 are properties
         EXPECT_EQ(control->PutProperty(id, "x"), KESTREL_S_FALSE) << id;
         EXPECT_EQ(control->GetProperty(id, &text), KESTREL_S_FALSE) << id;
     }
     EXPECT_EQ(control->GetProperty(KESTREL_DISPID_MODE, nullptr), KESTREL_E_POINTER);
-    EXPECT_EQ(control->PutProperty(KESTREL_DISPID_ENABLE_TWO_BUTTON, "true"), KESTREL_S_OK);
-    EXPECT_EQ(get(*control, KESTREL_DISPID_ENABLE_TWO_BUTTON), "true");
-    EXPECT_EQ(get(*control, KESTREL_DISPID_MODE), "Not Specified");
-    EXPECT_EQ(control->PutProperty(KESTREL_DISPID_CALLER_ID_NAME, nullptr), KESTREL_S_OK);
-    EXPECT_EQ(get(*control, KESTREL_DISPID_CALLER_ID_NAME), "");  // null reads as empty
-}
 
-TEST(ActiveXPhone, PutsAskTheContainerAndNotifyButSetParameterDoesNot) {
-    auto control = make_control();
     recording_sink sink;
     sink.refused = {KESTREL_DISPID_CAS_PIN};
     control->Advise(&sink);
@@ -117,6 +69,15 @@ TEST(ActiveXPhone, PutsAskTheContainerAndNotifyButSetParameterDoesNot) {
     EXPECT_EQ(sink.changed, std::vector<int>{KESTREL_DISPID_PORT});
     control->Unadvise();
     EXPECT_EQ(sink.refs, 1u);
+    EXPECT_EQ(control->PutProperty(KESTREL_DISPID_CALLER_ID_NAME, nullptr), KESTREL_S_OK);
+    EXPECT_EQ(get(*control, KESTREL_DISPID_CALLER_ID_NAME), "");  // null reads as empty
+
+    // Deleting the window ends the control.
+    delete control->Widget();
+    EXPECT_EQ(control->Widget(), nullptr);
+    EXPECT_EQ(control->PutProperty(KESTREL_DISPID_PORT, "1"), KESTREL_E_FAIL);
+    EXPECT_EQ(control->GetParameter("Port", &text), KESTREL_E_FAIL);
+    EXPECT_EQ(control->IsDirty(), KESTREL_E_FAIL);
 }
 
 TEST(ActiveXPhone, PropertyBagSavesAllPropertiesAndLoadsThemBack) {
@@ -125,8 +86,7 @@ TEST(ActiveXPhone, PropertyBagSavesAllPropertiesAndLoadsThemBack) {
     first->SetParameter("NotAProperty", "kept out");
     char* saved = nullptr;
     ASSERT_EQ(first->SavePropertyBag(&saved), KESTREL_S_OK);
-    const std::string bag = saved;
-    std::free(saved);
+    const std::string bag = take(saved);
     EXPECT_EQ(std::count(bag.begin(), bag.end(), '\n'), 48);
     EXPECT_NE(bag.find("StatusMessages=a\\\\b\\nc|d\n"), std::string::npos);
     EXPECT_EQ(bag.find("NotAProperty"), std::string::npos);
@@ -145,15 +105,17 @@ TEST(ActiveXPhone, PropertyBagSavesAllPropertiesAndLoadsThemBack) {
     EXPECT_EQ(second->IsDirty(), KESTREL_S_FALSE);
 }
 
-TEST(ActiveXPhone, DeletingTheWindowEndsTheControl) {
-    auto control = make_control();
-    delete control->Widget();
-    char* text = nullptr;
-    EXPECT_EQ(control->Widget(), nullptr);
-    EXPECT_EQ(control->PutProperty(KESTREL_DISPID_PORT, "1"), KESTREL_E_FAIL);
-    EXPECT_EQ(control->GetParameter("Port", &text), KESTREL_E_FAIL);
-    EXPECT_EQ(control->IsDirty(), KESTREL_E_FAIL);
-}
+class two_adapters : public kestrel::interface_source {
+  public:
+    kestrel::network_snapshot snapshot() override {
+        return {{{"eth0", "Ethernet", true, true, false, {"192.168.1.20"}},
+                 {"eth1", "Ethernet", true, true, false, {"10.0.0.20"}}},
+                "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
+                "eth0\t00000000\t0101A8C0\t0003\t0\t0\t0\t00000000\n"
+                "eth1\t00000000\t0100000A\t0003\t0\t0\t0\t00000000\n",
+                "Linux"};
+    }
+};
 
 TEST(ActiveXPhone, SetUpAsksForTheAdapterWithoutWaiting) {
     auto control = make_control(std::make_unique<two_adapters>());
@@ -162,16 +124,27 @@ TEST(ActiveXPhone, SetUpAsksForTheAdapterWithoutWaiting) {
     auto* dialog = control->Widget()->findChild<QDialog*>("adapterDialog");
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(dialog->windowTitle(), "Select Active Network Adapter");
-    dialog->findChild<QComboBox*>("adapters")->setCurrentIndex(1);  // newest first: eth0 last
+    auto* list = dialog->findChild<QComboBox*>("adapters");
+    EXPECT_EQ(list->currentIndex(), 0);  // the first preselected
+    list->setCurrentIndex(1);            // newest first: eth0 last
     dialog->accept();
     EXPECT_EQ(control->local_ip(), "192.168.1.20");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the closed dialog
+
+    // Asked again with Shift+Ctrl+F8 and closed without OK: the preselected
+    // first entry (eth1) is not taken.
+    for (int key : {kestrel::VK_SHIFT, kestrel::VK_CONTROL, kestrel::VK_F8})
+        control->OnKeyDown(key);
+    dialog = control->Widget()->findChild<QDialog*>("adapterDialog");
+    ASSERT_NE(dialog, nullptr);
+    dialog->reject();
+    EXPECT_NE(control->local_ip(), "10.0.0.20");
 }
 
 TEST(ActiveXPhone, FactoryKnowsThreeClasses) {
     for (const char* name : {KESTREL_CLASS_DUAL, KESTREL_CLASS_723, KESTREL_CLASS_729}) {
         IActiveXPhone* control = nullptr;
         ASSERT_EQ(kestrel::create_control(name, &control), KESTREL_S_OK) << name;
-        ASSERT_NE(control->Widget(), nullptr);
         EXPECT_EQ(control->Release(), 0u);
     }
     IActiveXPhone* control = reinterpret_cast<IActiveXPhone*>(1);

@@ -1,15 +1,20 @@
+// Layout parameters, and what a point on the phone hits.
 #include "render/layout.h"
 
 #include <gtest/gtest.h>
 
 #include "parameters/parameter_defaults.h"
+#include "render/hit_test.h"
 
 namespace voxline::test {
 namespace {
 
 using kestrel::build_layout;
+using kestrel::control_layout;
+using kestrel::layout_point;
 using kestrel::layout_rect;
 using kestrel::ParseLocationParameter;
+using kestrel::slider_kind;
 
 const layout_rect CLIENT{0, 0, 275, 190};
 
@@ -47,7 +52,7 @@ TEST(ControlLayout, EntriesArePixelsOrPercentagesOfTheClient) {
         EXPECT_EQ(ParseLocationParameter(c.text, c.client), c.expected) << c.text;
 }
 
-TEST(ControlLayout, TwentyOneEntriesGiveTheDefaultLayout) {
+TEST(ControlLayout, DefaultsTwentyOneEntriesAndSliderOrientation) {
     std::string layout_b = kestrel::LAYOUT_B;
     const auto b = build_layout(layout_b, "Horizontal", CLIENT);
     EXPECT_EQ(b.rects[0], (layout_rect{0, 0, 67, 23}));
@@ -60,24 +65,18 @@ TEST(ControlLayout, TwentyOneEntriesGiveTheDefaultLayout) {
     EXPECT_EQ(twenty_one.rects[19], (layout_rect{13, 138, 63, 150}));
     EXPECT_EQ(twenty_one.rects[5], (layout_rect{161, 81, 211, 111}));
     EXPECT_EQ(twenty_one.rects[15], (layout_rect{}));
-}
 
-TEST(ControlLayout, SliderAreasAndThumbsFollowTheOrientation) {
+    // Slider areas and thumbs follow the orientation.
     const auto horizontal = build_layout(kestrel::LAYOUT_B, "horizontal", CLIENT);
     EXPECT_TRUE(horizontal.horizontal);
     // Thumb 5x12: along by 5/2 + 1, across by 1.
     EXPECT_EQ(horizontal.rects[22], (layout_rect{116, 30, 170, 44}));
     EXPECT_EQ(horizontal.rects[23], (layout_rect{34, 30, 88, 44}));
     EXPECT_EQ(horizontal.speaker_thumb, (kestrel::layout_point{119, 37}));
-    EXPECT_EQ(kestrel::thumb_centre(horizontal.rects[20], true, 0.5).x, 143);
-    EXPECT_EQ(kestrel::thumb_centre(horizontal.rects[20], true, 1.0).x, 167);
 
     const auto vertical = build_layout(kestrel::LAYOUT_B, "Vertical", CLIENT);
     EXPECT_FALSE(vertical.horizontal);
     EXPECT_EQ(vertical.rects[22], (layout_rect{118, 24, 168, 50}));
-    // The top is full level: level 0 sits at the bottom.
-    EXPECT_EQ(vertical.speaker_thumb, (kestrel::layout_point{143, 43}));
-    EXPECT_EQ(kestrel::thumb_centre(vertical.rects[20], false, 1.0).y, 31);
 
     // A thumb taller than its track: the area reaches over it.
     std::string tall = kestrel::LAYOUT_B;
@@ -104,6 +103,78 @@ TEST(ControlLayout, CacheRebuildsOnlyWhenStaleOrChanged) {
     EXPECT_EQ(cache.layout().rects[0], (layout_rect{0, 0, 275, 38}));
     EXPECT_FALSE(cache.refresh({0, 0, 550, 380}, percent, "V"));
     EXPECT_FALSE(cache.layout().horizontal);
+}
+
+TEST(HitTest, KeysAreHalfOpenAndOnlyTheMainButtonOutsideBrowserMode) {
+    control_layout layout;
+    layout.rects[0] = {0, 0, 10, 10};
+    layout.rects[1] = {10, 0, 20, 10};  // touches the main button's right edge
+    layout.rects[15] = {30, 0, 40, 10};
+    const struct {
+        layout_point point;
+        int browser, plain;
+    } cases[] = {
+        {{0, 0}, 0, 0},    {{9, 9}, 0, 0},    {{10, 5}, 1, -1},  {{19, 9}, 1, -1},
+        {{20, 5}, -1, -1}, {{5, 10}, -1, -1}, {{-1, 5}, -1, -1}, {{30, 0}, 15, -1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(kestrel::key_at(layout, c.point, true), c.browser)
+            << c.point.x << "," << c.point.y;
+        EXPECT_EQ(kestrel::key_at(layout, c.point, false), c.plain)
+            << c.point.x << "," << c.point.y;
+    }
+}
+
+TEST(HitTest, TracksIncludeTheirEdgesSpeakerFirstAndOneSliderPerDrag) {
+    control_layout layout;
+    layout.rects[20] = {0, 20, 50, 32};   // speaker
+    layout.rects[19] = {40, 20, 90, 32};  // microphone, overlapping it
+    using enum slider_kind;
+    const struct {
+        layout_point point;
+        slider_kind dragging, hit;
+    } cases[] = {
+        // clang-format off
+        {{0, 20}, none, speaker}, {{50, 32}, none, speaker}, {{45, 25}, none, speaker},
+        {{45, 25}, microphone, microphone}, {{10, 25}, microphone, none},
+        {{90, 32}, none, microphone}, {{91, 32}, none, none}, {{20, 33}, none, none},
+        // clang-format on
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(kestrel::slider_at(layout, c.point, c.dragging), c.hit)
+            << c.point.x << "," << c.point.y;
+
+    // A track of no length is never hit, not even on its edge.
+    layout.rects[20] = {5, 5, 5, 17};
+    EXPECT_EQ(kestrel::slider_at(layout, {5, 10}), slider_kind::none);
+    EXPECT_FALSE(kestrel::slider_position_at(layout, slider_kind::speaker, {5, 10}));
+}
+
+TEST(HitTest, LevelAndThumbFromAPointOnTheTrack) {
+    // Layout B's speaker track: 119, 31, 48 wide, 12 high.
+    const auto horizontal = kestrel::build_layout(kestrel::LAYOUT_B, "H", CLIENT);
+    const auto vertical = kestrel::build_layout(kestrel::LAYOUT_B, "V", CLIENT);
+    const struct {
+        const control_layout* layout;
+        layout_point point;
+        double level;
+        layout_point thumb;
+    } cases[] = {
+        {&horizontal, {119, 40}, 0.0, {119, 37}}, {&horizontal, {131, 31}, 0.25, {131, 37}},
+        {&horizontal, {167, 43}, 1.0, {167, 37}}, {&vertical, {150, 31}, 1.0, {143, 31}},
+        {&vertical, {120, 34}, 0.75, {143, 34}},  {&vertical, {119, 43}, 0.0, {143, 43}},
+    };
+    for (const auto& c : cases) {
+        const auto position = kestrel::slider_position_at(*c.layout, slider_kind::speaker, c.point);
+        ASSERT_TRUE(position) << c.point.x << "," << c.point.y;
+        EXPECT_DOUBLE_EQ(position->level, c.level) << c.point.x << "," << c.point.y;
+        EXPECT_EQ(position->thumb, c.thumb) << c.point.x << "," << c.point.y;
+        // Placing the thumb from that level puts it back under the point.
+        EXPECT_EQ(kestrel::thumb_centre(c.layout->rects[20], c.layout->horizontal, c.level),
+                  c.thumb);
+    }
+    EXPECT_FALSE(kestrel::slider_position_at(horizontal, slider_kind::speaker, {168, 37}));
+    EXPECT_FALSE(kestrel::slider_position_at(horizontal, slider_kind::none, {131, 37}));
 }
 
 }  // namespace

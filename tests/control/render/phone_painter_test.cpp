@@ -1,15 +1,9 @@
 #include "render/phone_painter.h"
 
-#include <gtest/gtest.h>
-
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
-#include <functional>
-#include <memory>
 
-#include "keys/virtual_keys.h"
-#include "phone/active_x_phone.h"
 #include "state/state_fixture.h"
 
 namespace voxline::test {
@@ -17,13 +11,10 @@ namespace {
 
 using kestrel::phone_picture;
 
-const QRgb SKIN = qRgb(40, 40, 40);
-const QRgb DOWN = qRgb(200, 0, 200);
-const QRgb FLASH = qRgb(0, 204, 204);
-const QRgb STATUS = qRgb(255, 255, 0);
-const QRgb DISPLAY = qRgb(0, 255, 0);
-const QRgb BUTTON = qRgb(255, 255, 255);
+const QRgb SKIN = qRgb(40, 40, 40), DOWN = qRgb(200, 0, 200), FLASH = qRgb(0, 204, 204);
+const QRgb STATUS = qRgb(255, 255, 0), DISPLAY = qRgb(0, 255, 0), BUTTON = qRgb(255, 255, 255);
 const QRgb BODY = qRgb(153, 153, 204), HILITE = qRgb(230, 230, 230), SHADOW = qRgb(102, 102, 102);
+const QRgb BLACK = qRgb(0, 0, 0);
 const QSize CLIENT(200, 140);
 
 // On 200x140: main button 10,60 80x32; key 1 at 100,60 and key 2 at 150,60,
@@ -63,12 +54,12 @@ struct painted {
     }
 };
 
-// Pixels of colour inside area; any pixel unlike the skin outside it counts
-// as stray.
+// Pixels of colour inside area; pixels outside it unlike the skin (or, with
+// only_colour, of colour) count as stray.
 struct ink {
     int inside = 0, stray = 0, changed = 0;
 };
-ink ink_of(const QImage& image, QRgb colour, const QRect& area) {
+ink ink_of(const QImage& image, QRgb colour, const QRect& area, bool only_colour = false) {
     ink out;
     for (int y = 0; y < image.height(); ++y)
         for (int x = 0; x < image.width(); ++x) {
@@ -77,58 +68,57 @@ ink ink_of(const QImage& image, QRgb colour, const QRect& area) {
                 out.inside += p == colour;
                 out.changed += p != SKIN;
             } else {
-                out.stray += p != SKIN;
+                out.stray += only_colour ? p == colour : p != SKIN;
             }
         }
     return out;
 }
 
+struct probe {
+    int x, y;
+    QRgb colour;
+};
+void expect_pixels(const QImage& image, const std::vector<probe>& probes) {
+    for (const probe& p : probes) EXPECT_EQ(image.pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+}
+
 TEST(PhonePainter, EachTextInksOnlyItsOwnArea) {
-    struct row {
+    struct texts {
+        const char *status = "", *label = "", *caption = "", *display = "", *custom = "";
+        bool on_hangup = false, browser = true;
+    };
+    const struct {
         const char* what;
-        std::function<void(phone_picture&)> set;
+        texts set;
         QRgb colour;
         QRect area;  // empty: nothing may be drawn
-    };
-    const row rows[] = {
-        {"status", [](phone_picture& p) { p.status = "Ready"; }, STATUS, {100, 5, 95, 20}},
-        {"label", [](phone_picture& p) { p.status_label = "Status:"; }, STATUS, {100, 30, 95, 20}},
+    } rows[] = {
+        {"status", {.status = "Ready"}, STATUS, {100, 5, 95, 20}},
+        {"label", {.label = "Status:"}, STATUS, {100, 30, 95, 20}},
         // A quarter of 80x32 off each side of the main button.
-        {"caption", [](phone_picture& p) { p.caption = "Answer"; }, BUTTON, {30, 68, 40, 16}},
-        // Two-button mode with Hangup: a quarter of the 90x24 Hangup button.
-        {"hangup caption",
-         [](phone_picture& p) {
-             p.caption = "Hangup";
-             p.caption_on_hangup = true;
-         },
-         BUTTON,
-         {27, 36, 46, 12}},
-        {"typed number",
-         [](phone_picture& p) { p.display_text = "5550100"; },
-         DISPLAY,
-         {5, 5, 90, 20}},
-        {"custom message",
-         [](phone_picture& p) { p.custom_message = "Hello"; },
-         DISPLAY,
-         {5, 5, 90, 20}},
+        {"caption", {.caption = "Answer"}, BUTTON, {30, 68, 40, 16}},
+        // Two-button mode: a quarter of the 90x24 Hangup button.
+        {"hangup caption", {.caption = "Hangup", .on_hangup = true}, BUTTON, {27, 36, 46, 12}},
+        {"typed number", {.display = "5550100"}, DISPLAY, {5, 5, 90, 20}},
+        {"custom message", {.custom = "Hello"}, DISPLAY, {5, 5, 90, 20}},
         {"no display outside browser mode",
-         [](phone_picture& p) {
-             p.browser_mode = false;
-             p.display_text = "5550100";
-             p.custom_message = "Hello";
-         },
+         {.display = "5550100", .custom = "Hello", .browser = false},
          DISPLAY,
          {}},
     };
-    for (const row& r : rows) {
+    for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         painted phone;
         phone.layout.rects[kestrel::RECT_THUMB] = {};  // no thumbs
-        r.set(phone.picture);
+        phone_picture& p = phone.picture;
+        p.status = r.set.status, p.status_label = r.set.label, p.caption = r.set.caption;
+        p.display_text = r.set.display, p.custom_message = r.set.custom;
+        p.caption_on_hangup = r.set.on_hangup, p.browser_mode = r.set.browser;
         const ink drawn = ink_of(phone.paint(), r.colour, r.area);
         EXPECT_EQ(drawn.stray, 0);
-        if (r.area.isEmpty()) continue;
-        EXPECT_GT(drawn.inside, 0);
+        if (!r.area.isEmpty()) {
+            EXPECT_GT(drawn.inside, 0);
+        }
     }
 
     // The label is drawn at weight 900, the status at 400: the same text in
@@ -141,52 +131,28 @@ TEST(PhonePainter, EachTextInksOnlyItsOwnArea) {
 }
 
 TEST(PhonePainter, PressedKeysFromTheDownPictureOrAsFlashEllipses) {
-    struct probe {
-        int x, y;
-        QRgb colour;
-    };
-    struct row {
+    const struct {
         const char* what;
         bool browser, with_down;
         std::vector<int> pressed;
         std::vector<probe> probes;
-    };
-    const QRgb BLACK = qRgb(0, 0, 0);
-    const row rows[] = {
-        {"down picture",
-         true,
-         true,
-         {1},
-         {{100, 60, DOWN}, {139, 89, DOWN}, {99, 60, SKIN}, {140, 89, SKIN}, {170, 75, SKIN}}},
+    } rows[] = {
+        // clang-format off
         // Key 1 is 100..139 x 60..89.
-        {"flash",
-         true,
-         false,
-         {1},
-         {{120, 75, FLASH},
-          {100, 60, SKIN},
-          {139, 89, SKIN},
-          {100, 75, BLACK},
-          {139, 75, BLACK},
-          {120, 60, BLACK},
-          {120, 89, BLACK},
-          {99, 75, SKIN},
-          {140, 75, SKIN}}},
-        {"only the main button outside browser mode",
-         false,
-         true,
-         {0, 1, 2},
+        {"flash", true, false, {1},
+         {{120, 75, FLASH}, {100, 60, SKIN}, {139, 89, SKIN}, {100, 75, BLACK}, {139, 75, BLACK},
+          {120, 60, BLACK}, {120, 89, BLACK}, {99, 75, SKIN}, {140, 75, SKIN}}},
+        {"only the main button outside browser mode", false, true, {0, 1, 2},
          {{50, 76, DOWN}, {120, 75, SKIN}, {170, 75, SKIN}}},
+        // clang-format on
     };
-    for (const row& r : rows) {
+    for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         painted phone;
         phone.picture.browser_mode = r.browser;
         if (r.with_down) phone.picture.down = flat(DOWN);
         for (int key : r.pressed) phone.picture.pressed.set(key);
-        const QImage image = phone.paint();
-        for (const probe& p : r.probes)
-            EXPECT_EQ(image.pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+        expect_pixels(phone.paint(), r.probes);
     }
 
     // An empty client draws nothing, not even pressed keys.
@@ -198,30 +164,17 @@ TEST(PhonePainter, PressedKeysFromTheDownPictureOrAsFlashEllipses) {
 
 TEST(PhonePainter, ThumbsHaveBodyHighlightAndShadowUnlessSizeless) {
     // The speaker thumb at level 0 sits on the left end of its track,
-    // (110, 106): 7x12 covers 107..113 x 100..111.
+    // (110, 106): 7x12 covers 107..113 x 100..111; the microphone's at (10, 106).
     painted phone;
     phone.picture.status = "x";  // texts do not reach the thumbs
-    QImage image = phone.paint();
-    const struct {
-        int x, y;
-        QRgb colour;
-    } probes[] = {{110, 106, BODY},
-                  {107, 105, HILITE},
-                  {110, 100, HILITE},
-                  {113, 105, SHADOW},
-                  {110, 111, SHADOW},
-                  {106, 106, SKIN},
-                  {114, 106, SKIN},
-                  {110, 112, SKIN},
-                  // the microphone thumb, level 0 on 10,100 80x12
-                  {10, 106, BODY},
-                  {7, 104, HILITE}};
-    for (const auto& p : probes) EXPECT_EQ(image.pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
-
+    // clang-format off
+    expect_pixels(phone.paint(), {{110, 106, BODY}, {107, 105, HILITE}, {110, 100, HILITE},
+                                  {113, 105, SHADOW}, {110, 111, SHADOW}, {106, 106, SKIN},
+                                  {114, 106, SKIN}, {110, 112, SKIN}, {10, 106, BODY},
+                                  {7, 104, HILITE}});
+    // clang-format on
     phone.layout.rects[kestrel::RECT_THUMB] = {0, 0, 0, 12};
-    image = phone.paint();
-    EXPECT_EQ(image.pixel(110, 106), SKIN);
-    EXPECT_EQ(image.pixel(10, 106), SKIN);
+    expect_pixels(phone.paint(), {{110, 106, SKIN}, {10, 106, SKIN}});
 }
 
 // The whole phone: a skin folder with a 2x2 checker background and a flat
@@ -232,16 +185,13 @@ TEST(PhonePainter, ControlStretchesItsSkinAndShowsItsStatusAndHeldKeys) {
     const QRgb quadrant[4] = {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 128, 0), qRgb(64, 64, 64)};
     for (int i = 0; i < 4; ++i) checker.setPixel(i % 2, i / 2, quadrant[i]);
     ASSERT_TRUE(checker.save(dir.filePath("bg.bmp")));
-    QImage down(1, 1, QImage::Format_RGB32);
-    down.fill(DOWN);
-    ASSERT_TRUE(down.save(dir.filePath("dn.bmp")));
+    ASSERT_TRUE(flat(DOWN, {1, 1}).save(dir.filePath("dn.bmp")));
+    ASSERT_TRUE(flat(SKIN, {1, 1}).save(dir.filePath("other.bmp")));
     const QByteArray saved = qgetenv("KESTREL_SKINS");
     qputenv("KESTREL_SKINS", dir.path().toUtf8());
 
     auto pool = std::make_shared<engine_pool>();
-    std::unique_ptr<kestrel::active_x_phone, void (*)(kestrel::active_x_phone*)> control(
-        new kestrel::active_x_phone(fake_environment(pool, "paint"), nullptr),
-        [](kestrel::active_x_phone* c) { c->Release(); });
+    auto control = make_phone(pool);
     control->SetParameter("ParametersToExpect", "0");
     control->SetParameter("BackgroundBMP", "bg.bmp");
     control->SetParameter("BackgroundDownBMP", "dn.bmp");
@@ -250,54 +200,38 @@ TEST(PhonePainter, ControlStretchesItsSkinAndShowsItsStatusAndHeldKeys) {
     // The first paint starts the set-up, but only after it returns.
     QWidget* widget = control->Widget();
     ASSERT_EQ(widget->size(), QSize(275, 190));
-    widget->grab();
+    const auto grab = [widget] {
+        return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    };
+    grab();
     EXPECT_FALSE(control->initial_setup_complete());
-    test_control::deliver();
+    deliver();
     ASSERT_TRUE(control->initial_setup_complete());
-    pool->created.back()->raise([](IVXLCallback* s) { return s->ConnectedToCallAgent(); });
-    test_control::deliver();
+    log_on(pool->engine());
 
     control->OnKeyDown('5');  // held on the keyboard: key 5 is 161,81 50x30
-    const QImage image = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage image = grab();
     control->OnKeyUp('5');
-    EXPECT_EQ(image.pixel(68, 47), quadrant[0]);
-    EXPECT_EQ(image.pixel(206, 47), quadrant[1]);
-    EXPECT_EQ(image.pixel(68, 142), quadrant[2]);
-    EXPECT_EQ(image.pixel(230, 170), quadrant[3]);
     // Nearest neighbour: no blend either side of the middle (137.5, 95).
-    EXPECT_EQ(image.pixel(134, 47), quadrant[0]);
-    EXPECT_EQ(image.pixel(141, 47), quadrant[1]);
-    EXPECT_EQ(image.pixel(68, 93), quadrant[0]);
-    EXPECT_EQ(image.pixel(68, 97), quadrant[2]);
-    EXPECT_EQ(image.pixel(186, 96), DOWN);
-    EXPECT_EQ(image.pixel(160, 96), quadrant[3]);
+    // clang-format off
+    expect_pixels(image, {{68, 47, quadrant[0]}, {134, 47, quadrant[0]}, {141, 47, quadrant[1]},
+                          {206, 47, quadrant[1]}, {68, 93, quadrant[0]}, {68, 97, quadrant[2]},
+                          {68, 142, quadrant[2]}, {230, 170, quadrant[3]}, {160, 96, quadrant[3]},
+                          {186, 96, DOWN}});
+    // clang-format on
     // Status (68,4 126x15) and its label (107,22 41x14) in #FFFF00, the
     // initial status colour, and nowhere else.
-    int status = 0, label = 0, stray = 0;
-    for (int y = 0; y < image.height(); ++y)
-        for (int x = 0; x < image.width(); ++x) {
-            if (image.pixel(x, y) != STATUS) continue;
-            if (QRect(68, 4, 126, 15).contains(x, y))
-                ++status;
-            else if (QRect(107, 22, 41, 14).contains(x, y))
-                ++label;
-            else
-                ++stray;
-        }
-    EXPECT_GT(status, 0);
-    EXPECT_GT(label, 0);
-    EXPECT_EQ(stray, 0);
+    const ink status = ink_of(image, STATUS, {68, 4, 126, 32}, true);
+    EXPECT_GT(status.inside, 0);
+    EXPECT_EQ(status.stray, 0);
+    EXPECT_GT(ink_of(image, STATUS, {107, 22, 41, 14}, true).inside, 0);
 
     // Once set up, a changed colour or skin name is read at once.
-    QImage other(1, 1, QImage::Format_RGB32);
-    other.fill(SKIN);
-    ASSERT_TRUE(other.save(dir.filePath("other.bmp")));
     control->SetParameter("BackgroundBMP", "other.bmp");
     control->SetParameter("StatusTextColor", "#00FF00");
-    const QImage changed = widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
-    EXPECT_EQ(changed.pixel(68, 47), SKIN);
-    EXPECT_EQ(changed.pixel(206, 142), SKIN);
-    EXPECT_GT(ink_of(changed, qRgb(0, 255, 0), {68, 4, 126, 15}).inside, 0);
+    const QImage changed = grab();
+    expect_pixels(changed, {{68, 47, SKIN}, {206, 142, SKIN}});
+    EXPECT_GT(ink_of(changed, DISPLAY, {68, 4, 126, 15}).inside, 0);
 
     if (saved.isNull())
         qunsetenv("KESTREL_SKINS");

@@ -1,6 +1,3 @@
-#include <gtest/gtest.h>
-
-#include <QByteArray>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
@@ -16,37 +13,25 @@ namespace {
 
 using kestrel::skin_loader;
 
-void put16(QByteArray& b, int v) {
-    b.append(char(v & 0xFF)).append(char(v >> 8 & 0xFF));
-}
-void put32(QByteArray& b, int64_t v) {
-    put16(b, int(v & 0xFFFF));
-    put16(b, int(v >> 16 & 0xFFFF));
+// Little-endian fields of count bytes each.
+void put(QByteArray& b, int64_t v, int count) {
+    for (int i = 0; i < count; ++i) b.append(char(v >> 8 * i & 0xFF));
 }
 
 // A 24-bit bitmap of one colour with the 12-byte (OS/2) or 40-byte header;
 // pixel rows are left out when `with_pixels` is false.
 QByteArray flat_bmp(int width, int height, QRgb colour, bool core_header, bool with_pixels = true) {
-    const int row = (width * 3 + 3) & ~3;
-    const int header = core_header ? 12 : 40;
+    const int row = (width * 3 + 3) & ~3, header = core_header ? 12 : 40,
+              side = core_header ? 2 : 4;
     QByteArray b("BM");
-    put32(b, 14 + header + int64_t{row} * height);
-    put32(b, 0);
-    put32(b, 14 + header);
-    put32(b, header);
-    if (core_header) {
-        put16(b, width), put16(b, height), put16(b, 1), put16(b, 24);
-    } else {
-        put32(b, width), put32(b, height), put16(b, 1), put16(b, 24);
-        for (int i = 0; i < 6; ++i) put32(b, 0);
-    }
+    put(b, 14 + header + int64_t{row} * height, 4);
+    put(b, 0, 4), put(b, 14 + header, 4), put(b, header, 4);
+    put(b, width, side), put(b, height, side), put(b, 1, 2), put(b, 24, 2);
+    if (!core_header) put(b, 0, 24);
     if (!with_pixels) return b;
-    QByteArray line(row, 0);
-    for (int x = 0; x < width; ++x) {
-        line[3 * x] = char(qBlue(colour));
-        line[3 * x + 1] = char(qGreen(colour));
-        line[3 * x + 2] = char(qRed(colour));
-    }
+    QByteArray line;
+    put(line, colour & 0xFFFFFF, 3);  // blue, green, red
+    line = line.repeated(width) + QByteArray(row - 3 * width, 0);
     for (int y = 0; y < height; ++y) b.append(line);
     return b;
 }
@@ -65,7 +50,7 @@ struct skin_folder_fixture : ::testing::Test {
     }
 };
 
-TEST_F(skin_folder_fixture, ReadsBothHeaderKindsAsRgb32) {
+TEST_F(skin_folder_fixture, ReadsBothHeaderKindsAsRgb32AndRefusesSidesAbove4096) {
     write("core.bmp", flat_bmp(3, 2, qRgb(10, 20, 30), true));
     write("info.bmp", flat_bmp(4096, 1, qRgb(200, 100, 50), false));
     const QImage core = loader.load_image(folder(), "core.bmp");
@@ -76,20 +61,19 @@ TEST_F(skin_folder_fixture, ReadsBothHeaderKindsAsRgb32) {
     ASSERT_EQ(info.size(), QSize(4096, 1));
     EXPECT_EQ(info.pixel(4095, 0), qRgb(200, 100, 50));
     EXPECT_TRUE(messages.isEmpty());
-}
 
-TEST_F(skin_folder_fixture, RefusesSidesAbove4096WithoutWaiting) {
+    // Sides above 4096 are refused from the header, without decoding.
     write("wide.bmp", flat_bmp(4097, 1, qRgb(1, 2, 3), false));
     write("huge.bmp", flat_bmp(30000, 30000, 0, false, false));
-    write("core.bmp", flat_bmp(1, 5000, 0, true, false));
-    for (const char* name : {"wide.bmp", "huge.bmp", "core.bmp"})
+    write("tall.bmp", flat_bmp(1, 5000, 0, true, false));
+    for (const char* name : {"wide.bmp", "huge.bmp", "tall.bmp"})
         EXPECT_TRUE(loader.load_image(folder(), name).isNull()) << name;
     EXPECT_EQ(messages, QStringList(3, QStringLiteral("The DIB is too large!")));
-    EXPECT_NE(log.text().find("The DIB is too large!"), std::string::npos);
+    EXPECT_TRUE(log.has("The DIB is too large!"));
     EXPECT_TRUE(log.has_console("The DIB is too large!"));
 }
 
-TEST_F(skin_folder_fixture, DownBitmapOnlyWhenNamedOtherwiseAndWithPixels) {
+TEST_F(skin_folder_fixture, DownBitmapOnlyWhenNamedOtherwiseAndNamesStayInTheFolder) {
     write("bg.bmp", flat_bmp(4, 4, qRgb(255, 0, 0), false));
     write("dn.bmp", flat_bmp(4, 4, qRgb(0, 0, 255), true));
     write("empty.bmp", flat_bmp(0, 0, 0, false));
@@ -105,37 +89,24 @@ TEST_F(skin_folder_fixture, DownBitmapOnlyWhenNamedOtherwiseAndWithPixels) {
         EXPECT_EQ(skin.flash, c.flash) << c.down;
         EXPECT_EQ(skin.down.isNull(), c.flash) << c.down;
     }
-}
 
-TEST_F(skin_folder_fixture, RefusesNamesLeavingTheFolder) {
-    ASSERT_TRUE(dir.isValid());
+    // Names leaving the folder are refused.
     QDir(dir.path()).mkdir("inner");
     write("inner/bg.bmp", flat_bmp(2, 2, 0, false));
-    write("bg.bmp", flat_bmp(2, 2, 0, false));
     for (const char* name : {"inner/bg.bmp", "../bg.bmp", "..", "/etc/passwd"})
         EXPECT_TRUE(loader.load_image(folder() + "inner/", name).isNull()) << name;
-    EXPECT_NE(log.text().find("../bg.bmp"), std::string::npos);
+    EXPECT_TRUE(log.has("../bg.bmp"));
 }
 
-TEST(ControlSkinFolder, EnvironmentElseBesideTheLibrary) {
-    const QByteArray saved = qgetenv("KESTREL_SKINS");
-    qputenv("KESTREL_SKINS", "/opt/skins");
-    EXPECT_EQ(kestrel::skin_folder(), QStringLiteral("/opt/skins/"));
-    qunsetenv("KESTREL_SKINS");
-    EXPECT_TRUE(kestrel::skin_folder().endsWith(QStringLiteral("/share/dialdeck/skins/")));
-    if (!saved.isNull()) qputenv("KESTREL_SKINS", saved);
-}
-
-// WCAG relative luminance and contrast ratio.
-double luminance(double r, double g, double b) {
-    const auto channel = [](double c) {
-        c /= 255;
-        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-    };
-    return 0.2126 * channel(r) + 0.7152 * channel(g) + 0.0722 * channel(b);
-}
-
+// WCAG contrast ratio of text on the mean colour under r.
 double contrast_under(const QImage& image, const kestrel::layout_rect& r, QRgb text) {
+    const auto luminance = [](double r, double g, double b) {
+        double sum = 0;
+        for (const auto& [c, weight] : {std::pair{r, 0.2126}, {g, 0.7152}, {b, 0.0722}})
+            sum += weight * (c / 255 <= 0.03928 ? c / 255 / 12.92
+                                                : std::pow((c / 255 + 0.055) / 1.055, 2.4));
+        return sum;
+    };
     double sum[3] = {};
     for (int y = r.top; y < r.bottom; ++y)
         for (int x = r.left; x < r.right; ++x) {

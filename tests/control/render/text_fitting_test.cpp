@@ -1,3 +1,5 @@
+// That fitted text stays inside its rectangle, in every mode, is the fitting
+// fuzz target's check on its corpus.
 #include "render/text_fitting.h"
 
 #include <gtest/gtest.h>
@@ -9,7 +11,6 @@ namespace {
 
 using kestrel::fit_mode;
 using kestrel::fit_text;
-using kestrel::text_style;
 
 const QStringList FACES{QStringLiteral("No Such Face"), QStringLiteral("dejavu sans")};
 
@@ -17,15 +18,13 @@ qreal drawn_width(const kestrel::fitted_text& fitted) {
     return QFontMetricsF(fitted.font).horizontalAdvance(fitted.text);
 }
 
-TEST(ControlTextFitting, StatusCountsNarrowCharactersAsHalf) {
+TEST(ControlTextFitting, CountAndFontSizeFollowTheTextAndRectangle) {
     EXPECT_EQ(kestrel::status_char_count("Idle", 20), 20);
-    // 13 characters, four narrow: longer than the longest entry of 12.
+    // 13 characters, four narrow (counted as half): longer than the longest entry of 12.
     EXPECT_EQ(kestrel::status_char_count("Connecting...", 12), 11);
     // All entries empty: the text's own length, never zero.
     EXPECT_EQ(kestrel::status_char_count("Dialing", 0), 7);
-}
 
-TEST(ControlTextFitting, FontSizeFollowsRectangleAndCount) {
     const struct {
         int width, height, count, font_height, char_width;
     } cases[] = {
@@ -39,56 +38,43 @@ TEST(ControlTextFitting, FontSizeFollowsRectangleAndCount) {
         EXPECT_EQ(size.height, c.font_height) << c.width << "x" << c.height << "/" << c.count;
         EXPECT_EQ(size.char_width, c.char_width) << c.width << "x" << c.height << "/" << c.count;
     }
-}
 
-TEST(ControlTextFitting, FirstKnownFaceElseApplicationFontAt400) {
+    // The first known face, else the application's font at weight 400.
     const QFont known = kestrel::make_font(FACES, {17, 6}, 900);
     EXPECT_EQ(known.family(), QStringLiteral("DejaVu Sans"));
     EXPECT_EQ(known.weight(), QFont::Black);
     EXPECT_EQ(known.pixelSize(), 17);
-    const QFont fallback = kestrel::make_font({QStringLiteral("No Such Face")}, {17, 6}, 900);
-    EXPECT_EQ(fallback.weight(), QFont::Normal);
+    EXPECT_EQ(kestrel::make_font({QStringLiteral("No Such Face")}, {17, 6}, 900).weight(),
+              QFont::Normal);
 }
 
-TEST(ControlTextFitting, DrawnTextStaysInsideItsRectangle) {
-    const QString long_text = QStringLiteral("Account Balance Low! Please call the operator now");
-    const struct {
-        QString text;
-        QRect rect;
-        fit_mode mode;
-        int count;
-    } cases[] = {
-        {QStringLiteral("Connected"), {150, 24, 111, 11}, fit_mode::end_ellipsis, 20},
-        {long_text, {150, 24, 111, 11}, fit_mode::end_ellipsis, 20},
-        {long_text, {107, 6, 127, 17}, fit_mode::shrink, 0},
-        {long_text, {107, 6, 127, 17}, fit_mode::keep_end, 20},
-        {long_text, {0, 0, 9, 30}, fit_mode::end_ellipsis, 0},
-        {long_text, {0, 0, 1, 30}, fit_mode::keep_end, 0},
-        {QString(5000, u'W'), {0, 0, 60, 30}, fit_mode::shrink, 0},
-    };
-    for (const auto& c : cases) {
-        const auto fitted = fit_text(c.text, c.rect, {FACES, 400, c.mode, true, c.count});
-        EXPECT_LE(drawn_width(fitted), c.rect.width()) << c.text.toStdString();
-        EXPECT_EQ(fitted.rect, c.rect);
-    }
-    EXPECT_TRUE(fit_text(QString(), {0, 0, 100, 20}, {FACES}).text.isEmpty());
-    EXPECT_TRUE(fit_text(QStringLiteral("Idle"), {10, 10, 0, 20}, {FACES}).text.isEmpty());
-}
-
-TEST(ControlTextFitting, ShrinksBeforeCuttingWithEllipsis) {
+TEST(ControlTextFitting, ShrinksBeforeCuttingAndNumbersKeepTheirEnd) {
     const QString text = QStringLiteral("WWWWWWWWWW");
     const QRect rect(0, 0, 100, 20);
     const auto cut = fit_text(text, rect, {FACES, 400, fit_mode::end_ellipsis, true, 0});
     EXPECT_TRUE(cut.text.endsWith(QStringLiteral("...")));
     EXPECT_TRUE(text.startsWith(cut.text.chopped(3)));
-
     const auto shrunk = fit_text(text, rect, {FACES, 400, fit_mode::shrink, true, 0});
     EXPECT_EQ(shrunk.text, text);
     EXPECT_LT(shrunk.font.stretch(), cut.font.stretch());
     EXPECT_LE(drawn_width(shrunk), 100);
-}
 
-TEST(ControlTextFitting, TypedNumberKeepsItsLastDigits) {
+    // A status longer than the longest entry (20) is drawn narrower, not cut,
+    // in rectangle 17 of the initial layout.
+    const QRect status_rect(68, 4, 126, 15);
+    const auto style = [](const QString& text) {
+        return kestrel::text_style{FACES, 400, fit_mode::end_ellipsis, true,
+                                   kestrel::status_char_count(text, 20)};
+    };
+    const QString status = QStringLiteral("Connected");
+    const QString longer = QStringLiteral("Disconnecting from the server");
+    const auto normal = fit_text(status, status_rect, style(status));
+    const auto narrow = fit_text(longer, status_rect, style(longer));
+    EXPECT_EQ(narrow.text, longer);
+    EXPECT_LT(narrow.font.stretch(), normal.font.stretch());
+    EXPECT_LE(drawn_width(narrow), status_rect.width());
+
+    // A typed number keeps its last digits.
     const QString number = QStringLiteral("0011442079460000123456789");
     const auto fitted =
         fit_text(number, {107, 6, 60, 17}, {FACES, 400, fit_mode::keep_end, false, 20});
@@ -96,22 +82,6 @@ TEST(ControlTextFitting, TypedNumberKeepsItsLastDigits) {
     EXPECT_GT(fitted.text.size(), 6);
     EXPECT_TRUE(number.endsWith(fitted.text.mid(3)));
     EXPECT_TRUE(fitted.flags & Qt::AlignLeft);
-}
-
-TEST(ControlTextFitting, LongStatusIsDrawnNarrowerNotCut) {
-    // Rectangle 17 of the initial layout; the longest status entry has 20 characters.
-    const QRect rect(68, 4, 126, 15);
-    const QString status = QStringLiteral("Connected");
-    const QString longer = QStringLiteral("Disconnecting from the server");
-    const auto style = [](const QString& text) {
-        return text_style{FACES, 400, fit_mode::end_ellipsis, true,
-                          kestrel::status_char_count(text, 20)};
-    };
-    const auto normal = fit_text(status, rect, style(status));
-    const auto narrow = fit_text(longer, rect, style(longer));
-    EXPECT_EQ(narrow.text, longer);
-    EXPECT_LT(narrow.font.stretch(), normal.font.stretch());
-    EXPECT_LE(drawn_width(narrow), rect.width());
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// Stand-ins for what the control's state machines drive: an engine raising
-// its events from its own thread, timers the test fires, and a container that
-// records what the control showed it.
+// Stand-ins for what the control drives: an engine raising its events from a
+// thread of its own, timers the test fires, and a container that records what
+// the control showed it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,14 +8,13 @@
 
 #include <QCoreApplication>
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
+#include <cstdlib>
 #include <future>
 #include <map>
 #include <mutex>
-#include <thread>
 
 #include "network/interface_source.h"
+#include "phone/active_x_phone.h"
 #include "state/vxl_control.h"
 #include "support/temp_home.h"
 
@@ -25,8 +24,6 @@ class fake_engine final : public ITarnwickVXL {
   public:
     std::map<std::string, int32_t> results;  // by method name; 0 when not given
 
-    fake_engine() : m_thread([this] { run(); }) {}
-
     std::vector<std::string> calls() {
         std::lock_guard<std::mutex> guard(m_lock);
         return m_calls;
@@ -34,39 +31,23 @@ class fake_engine final : public ITarnwickVXL {
     size_t count(const std::string& prefix) {
         return std::ranges::count_if(calls(), [&](const auto& c) { return c.starts_with(prefix); });
     }
-    int configure_count() const { return m_configure_count.load(); }
     // The current sink, with a reference for the caller.
-    IVXLCallback* sink(int* configuration = nullptr) {
+    IVXLCallback* sink() {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_sink) m_sink->AddRef();
-        if (configuration) *configuration = m_configure_count.load();
         return m_sink;
     }
-
-    // Runs event on the engine's thread with the current sink; its answer.
+    // Runs event off the GUI thread with the current sink; its answer.
     int32_t raise(std::function<int32_t(IVXLCallback*)> event) {
-        std::promise<int32_t> answer;
-        post([&] {
-            IVXLCallback* s = sink();
-            answer.set_value(event(s));
-            s->Release();
-        });
-        return answer.get_future().get();
+        return std::async(std::launch::async,
+                          [&] {
+                              IVXLCallback* s = sink();
+                              const int32_t answer = event(s);
+                              s->Release();
+                              return answer;
+                          })
+            .get();
     }
-    // event(sink, configuration) count times on the engine's thread, not waiting.
-    void stream(int count, std::function<void(IVXLCallback*, int)> event) {
-        m_streamed = false;
-        post([this, count, event] {
-            for (int i = 0; i < count; ++i) {
-                int configuration = 0;
-                IVXLCallback* s = sink(&configuration);
-                event(s, configuration);
-                s->Release();
-            }
-            m_streamed = true;
-        });
-    }
-    bool streamed() const { return m_streamed.load(); }
 
     uint32_t AddRef() override { return ++m_references; }
     uint32_t Release() override {
@@ -89,7 +70,6 @@ class fake_engine final : public ITarnwickVXL {
         std::lock_guard<std::mutex> guard(m_lock);
         if (m_sink) m_sink->Release();
         m_sink = sink;
-        ++m_configure_count;
         m_calls.push_back(text);
         return results["ConfigureCallParameters"];
     }
@@ -108,8 +88,6 @@ class fake_engine final : public ITarnwickVXL {
 
   private:
     ~fake_engine() {
-        post([this] { m_stop = true; });
-        m_thread.join();
         if (m_sink) m_sink->Release();
     }
     int32_t record(const std::string& method, const std::string& argument = {}) {
@@ -117,33 +95,11 @@ class fake_engine final : public ITarnwickVXL {
         m_calls.push_back(argument.empty() ? method : method + " " + argument);
         return results[method];
     }
-    void post(std::function<void()> task) {
-        std::lock_guard<std::mutex> guard(m_task_lock);
-        m_tasks.push_back(std::move(task));
-        m_wake.notify_one();
-    }
-    void run() {
-        while (!m_stop) {
-            std::unique_lock<std::mutex> guard(m_task_lock);
-            m_wake.wait(guard, [this] { return !m_tasks.empty(); });
-            auto task = std::move(m_tasks.front());
-            m_tasks.pop_front();
-            guard.unlock();
-            task();
-        }
-    }
 
     std::atomic<uint32_t> m_references{1};
     std::mutex m_lock;
     std::vector<std::string> m_calls;
     IVXLCallback* m_sink = nullptr;
-    std::atomic<int> m_configure_count{0};
-    std::atomic<bool> m_streamed{true};
-    std::mutex m_task_lock;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_tasks;
-    bool m_stop = false;  // engine thread only
-    std::thread m_thread;
 };
 
 class fake_timers final : public kestrel::control_timers {
@@ -184,12 +140,14 @@ struct engine_pool {
     ~engine_pool() {
         for (auto* engine : created) engine->Release();
     }
+    fake_engine& engine() { return *created.back(); }
 };
 
 // Surroundings for a control on engines from pool and timers the test fires.
 inline kestrel::control_environment fake_environment(std::shared_ptr<engine_pool> pool,
-                                                     const std::string& log_name,
-                                                     int echo_delay = 0) {
+                                                     int echo_delay = 0,
+                                                     fake_timers* timers = new fake_timers) {
+    static int logs = 0;
     kestrel::control_environment env;
     env.create_engine = [pool](const char* name, ITarnwickVXL** out) -> int32_t {
         pool->classes.push_back(name);
@@ -201,33 +159,42 @@ inline kestrel::control_environment fake_environment(std::shared_ptr<engine_pool
         *out = engine;
         return VXL_S_OK;
     };
-    env.timers = std::make_unique<fake_timers>();
-    env.log_file = process_temp_home() + "/VXLAX-" + log_name + ".log";
+    env.timers.reset(timers);
+    env.log_file = process_temp_home() + "/VXLAX-" + std::to_string(++logs) + ".log";
     env.echo_delay = echo_delay;
     return env;
 }
 
+// Runs what the engine's events queued for the GUI thread, and the call those
+// may queue in turn.
+inline void deliver() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::sendPostedEvents();
+}
+
+inline int32_t log_on(fake_engine& engine) {
+    const int32_t answer = engine.raise([](IVXLCallback* s) { return s->ConnectedToCallAgent(); });
+    deliver();
+    return answer;
+}
+
 class test_control : public kestrel::CVXLControl {
   public:
-    explicit test_control(std::shared_ptr<engine_pool> pool = std::make_shared<engine_pool>())
-        : test_control(pool, new fake_timers) {}
+    explicit test_control(std::shared_ptr<engine_pool> pool = std::make_shared<engine_pool>(),
+                          fake_timers* timers = new fake_timers)
+        : CVXLControl(fake_environment(pool, -1, timers)), m_pool(pool), m_timers(timers) {}
     ~test_control() override { Destroy(); }
 
-    fake_engine& engine() { return *m_pool->created.back(); }
+    fake_engine& engine() { return m_pool->engine(); }
     fake_timers& timers() { return *m_timers; }
 
     std::vector<std::tuple<int, std::string, std::string>> states;  // ChangeQuillonState
+    std::vector<int> shown;                                         // their numbers
     std::vector<std::string> scripts;
     std::vector<std::string> dialogs;
     std::map<std::string, std::string> caller_names;
-    std::function<void(const std::string&)> on_caller_lookup;
     int closes = 0;
 
-    std::vector<int> shown() const {
-        std::vector<int> numbers;
-        for (const auto& state : states) numbers.push_back(std::get<0>(state));
-        return numbers;
-    }
     // Set up with every parameter present, so it configures and logs on.
     void start(const std::string& mode = {}) {
         SetParameterValue("ParametersToExpect", "0");
@@ -236,25 +203,18 @@ class test_control : public kestrel::CVXLControl {
     }
     void log_on() {
         start();
-        engine().raise([](IVXLCallback* s) { return s->ConnectedToCallAgent(); });
-        deliver();
+        test::log_on(engine());
     }
     void type(const std::string& text) { SetDisplayText(text); }
-    // Runs what the engine's events queued for the GUI thread, and the call
-    // those may queue in turn.
-    static void deliver() {
-        QCoreApplication::sendPostedEvents();
-        QCoreApplication::sendPostedEvents();
-    }
 
   protected:
     std::string GetCallerIDNameFromNumber(const std::string& number) override {
-        if (on_caller_lookup) on_caller_lookup(number);
         return caller_names.count(number) ? caller_names[number] : std::string();
     }
     void ChangeQuillonState(int32_t state, const std::string& number,
                             const std::string& name) override {
         states.emplace_back(state, number, name);
+        shown.push_back(state);
     }
     std::string ExecuteJavaScriptCommand(const std::string& command) override {
         scripts.push_back(command);
@@ -267,19 +227,27 @@ class test_control : public kestrel::CVXLControl {
     void CloseParentWindow() override { ++closes; }
 
   private:
-    test_control(std::shared_ptr<engine_pool> pool, fake_timers* timers)
-        : CVXLControl(environment(pool, timers)), m_pool(pool), m_timers(timers) {}
-
-    static kestrel::control_environment environment(std::shared_ptr<engine_pool> pool,
-                                                    fake_timers* timers) {
-        static int logs = 0;
-        auto env = fake_environment(pool, "state-" + std::to_string(++logs), -1);
-        env.timers.reset(timers);
-        return env;
-    }
-
     std::shared_ptr<engine_pool> m_pool;
     fake_timers* m_timers;
 };
+
+// The automation class on engines from a pool, released when it goes.
+struct phone_deleter {
+    void operator()(kestrel::active_x_phone* phone) const { phone->Release(); }
+};
+using phone_ptr = std::unique_ptr<kestrel::active_x_phone, phone_deleter>;
+
+inline phone_ptr make_phone(
+    std::shared_ptr<engine_pool> pool,
+    std::unique_ptr<kestrel::interface_source> interfaces = std::make_unique<one_adapter>()) {
+    return phone_ptr(new kestrel::active_x_phone(fake_environment(pool), std::move(interfaces)));
+}
+
+// A string the control allocated, freed.
+inline std::string take(char* text) {
+    std::string out = text ? text : "";
+    std::free(text);
+    return out;
+}
 
 }  // namespace voxline::test

@@ -22,8 +22,7 @@ struct done_record {
     std::thread::id thread;
 };
 
-class done_log {
-  public:
+struct done_log {
     static void callback(wave_handle, wave_header* header, void* context) {
         auto* log = static_cast<done_log*>(context);
         std::lock_guard lock(log->m_lock);
@@ -35,8 +34,6 @@ class done_log {
         return m_done;
     }
     size_t count() { return done().size(); }
-
-  private:
     std::mutex m_lock;
     std::vector<done_record> m_done;
 };

@@ -1,15 +1,21 @@
 // The PortAudio backend over a test ALSA configuration (test-asound.conf.in): a file-backed
 // microphone and speaker, no card. The devices are unclocked, so nothing here measures time.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <set>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include "alsa/test_alsa_system.h"
 #include "platform/sound/sound_backend.h"
+#include "platform/sound/sound_mixer.h"
 #include "platform/sound/sound_player.h"
 #include "virtual_card_fixture.h"
 
@@ -23,16 +29,22 @@ bool wait_until(const std::function<bool()>& done) {
     return done();
 }
 
-bool wait_done(done_log& log, size_t count) {
-    return wait_until([&] { return log.count() >= count; });
-}
-
 class PortAudioAlsa : public ::testing::Test {
   protected:
-    void SetUp() override { m_stderr.start(); }
+    // Everything ALSA, JACK or PortAudio would print goes to fd 2, not through stdio alone.
+    void SetUp() override {
+        std::fflush(stderr);
+        m_saved = dup(2);
+        const int file = open((alsa_dir() + "/stderr").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        dup2(file, 2);
+        ::close(file);
+    }
     void TearDown() override {
         EXPECT_EQ(wave_select_backend("virtual"), WAVE_OK);
-        EXPECT_EQ(m_stderr.stop(), "") << "the sound libraries wrote to stderr";
+        std::fflush(stderr);
+        dup2(m_saved, 2);
+        ::close(m_saved);
+        EXPECT_EQ(read_file(alsa_dir() + "/stderr"), "") << "the sound libraries wrote to stderr";
     }
 
     // Records `headers` buffers of 100 ms from the default or named input.
@@ -43,7 +55,7 @@ class PortAudioAlsa : public ::testing::Test {
         std::vector<test_buffer> buffers(headers, test_buffer(800));
         queue_buffers(true, in, buffers);
         EXPECT_EQ(wave_in_start(in), WAVE_OK);
-        EXPECT_TRUE(wait_done(log, headers));
+        EXPECT_TRUE(wait_until([&] { return log.count() >= headers; }));
         EXPECT_EQ(wave_in_close(in), WAVE_OK);
         std::vector<int16_t> samples;
         for (const auto& b : buffers)
@@ -52,27 +64,11 @@ class PortAudioAlsa : public ::testing::Test {
         return samples;
     }
 
-    stderr_capture m_stderr;
+    int m_saved = -1;
 };
 
-TEST_F(PortAudioAlsa, ListsTheTestDevicesWithTheDefaultMarked) {
-    ASSERT_EQ(wave_select_backend("portaudio"), WAVE_OK);
-    std::vector<sound_device_info> devices;
-    ASSERT_EQ(wave_list_devices(devices), WAVE_OK);
-    std::set<std::string> listed, defaults;
-    for (const auto& d : devices) {
-        const std::string entry = (d.direction == wave_direction::input ? "in " : "out ") + d.name;
-        listed.insert(entry);
-        if (d.is_default) defaults.insert(entry);
-    }
-    for (const char* expected : {"in test_mic", "in default", "out test_speaker", "out default"})
-        EXPECT_TRUE(listed.count(expected)) << expected;
-    EXPECT_FALSE(listed.count("in null") || listed.count("out null"));
-    EXPECT_EQ(defaults, (std::set<std::string>{"in default", "out default"}));
-}
-
-TEST_F(PortAudioAlsa, CapturesTheFileSampleForSampleAt8000Hz) {
-    const std::vector<int16_t> got = capture("portaudio", 5);
+TEST_F(PortAudioAlsa, CapturesTheFileSampleForSampleAt8000HzAndResamples48000Hz) {
+    std::vector<int16_t> got = capture("portaudio", 5);
     ASSERT_EQ(got.size(), 4000u);
     // Recording starts somewhere in the file: find the phase, then every sample must follow.
     size_t phase = 0;
@@ -80,10 +76,8 @@ TEST_F(PortAudioAlsa, CapturesTheFileSampleForSampleAt8000Hz) {
         ++phase;
     for (size_t i = 0; i < got.size(); ++i)
         ASSERT_EQ(got[i], mic_sample(phase + i)) << "sample " << i;
-}
 
-TEST_F(PortAudioAlsa, ResamplesADeviceAt48000HzToTheSameLevel) {
-    const std::vector<int16_t> got = capture("portaudio:in=test_mic,rate=48000", 5);
+    got = capture("portaudio:in=test_mic,rate=48000", 5);
     ASSERT_EQ(got.size(), 4000u);
     double sum = 0;
     int peak = 0, crossings = 0;
@@ -98,28 +92,29 @@ TEST_F(PortAudioAlsa, ResamplesADeviceAt48000HzToTheSameLevel) {
     EXPECT_NEAR(crossings, 400, 4);
 }
 
-TEST_F(PortAudioAlsa, PlaysHeadersIntoTheSpeakerWithoutAddingSilence) {
+// Headers played without silence added when the output runs dry; then a sound, which closes its
+// output from its own done callback, on the driver thread.
+TEST_F(PortAudioAlsa, PlaysHeadersAndASoundIntoTheSpeakerAndLetsGoOfTheOutput) {
+    const std::string speaker = alsa_dir() + "/speaker.raw";
+    auto speaker_holds = [&](const std::vector<int16_t>& expected) {
+        const std::string bytes = read_file(speaker);
+        ASSERT_EQ(bytes.size(), expected.size() * 2);
+        EXPECT_EQ(0, std::memcmp(bytes.data(), expected.data(), bytes.size()));
+    };
     ASSERT_EQ(wave_select_backend("portaudio:out=test_speaker"), WAVE_OK);
     done_log log;
     const wave_handle out = open_device(false, done_log::callback, &log);
-    std::vector<test_buffer> buffers(3, test_buffer(800));
+    std::vector<test_buffer> buffers(2, test_buffer(800)), third(1, test_buffer(800));
     const std::vector<int16_t> expected = ramp(1, 2400);
-    for (size_t i = 0; i < expected.size(); ++i) buffers[i / 800].pcm[i % 800] = expected[i];
-    // The third comes after the first two have played: the output has run dry meanwhile.
-    std::vector<test_buffer> third{buffers[2]};
-    buffers.pop_back();
+    for (size_t i = 0; i < expected.size(); ++i)
+        (i < 1600 ? buffers[i / 800] : third[0]).pcm[i % 800] = expected[i];
     queue_buffers(false, out, buffers);
-    ASSERT_TRUE(wait_done(log, 2));
+    ASSERT_TRUE(wait_until([&] { return log.count() >= 2; }));
     queue_buffers(false, out, third);
-    ASSERT_TRUE(wait_done(log, 3));
+    ASSERT_TRUE(wait_until([&] { return log.count() >= 3; }));
     ASSERT_EQ(wave_out_close(out), WAVE_OK);
-    const std::string bytes = read_file(alsa_dir() + "/speaker.raw");
-    ASSERT_EQ(bytes.size(), expected.size() * 2);
-    EXPECT_EQ(0, std::memcmp(bytes.data(), expected.data(), bytes.size()));
-}
+    speaker_holds(expected);
 
-// The sound closes its output from its own done callback, on the driver thread.
-TEST_F(PortAudioAlsa, PlaysASoundAndLetsGoOfTheOutput) {
     ASSERT_EQ(wave_select_backend("portaudio"), WAVE_OK);
     const std::vector<int16_t> digit = ramp(-640, 1280);
     std::string error;
@@ -131,29 +126,53 @@ TEST_F(PortAudioAlsa, PlaysASoundAndLetsGoOfTheOutput) {
     // ends its driver thread.
     ASSERT_TRUE(wait_until([] { return wave_select_backend("virtual") == WAVE_OK; }));
     // The thread may still be finishing when its callback dropped the last hold on the backend.
-    const std::string speaker = alsa_dir() + "/speaker.raw";
     wait_until([&] { return read_file(speaker).size() >= digit.size() * 2; });
-    const std::string bytes = read_file(speaker);
-    ASSERT_EQ(bytes.size(), digit.size() * 2);
-    EXPECT_EQ(0, std::memcmp(bytes.data(), digit.data(), bytes.size()));
+    speaker_holds(digit);
 }
 
-TEST_F(PortAudioAlsa, UnknownDevicesAreRefused) {
-    struct row {
-        const char* selection;
-        uint32_t device;
-        bool input;
-    } rows[] = {{"portaudio:in=nosuch", k_wave_mapper, true},
-                {"portaudio:out=nosuch", k_wave_mapper, false},
-                {"portaudio", 99, true}};
-    const wave_format pcm;
-    for (const auto& r : rows) {
-        ASSERT_EQ(wave_select_backend(r.selection), WAVE_OK) << r.selection;
-        wave_handle handle = 0;
-        EXPECT_EQ(
-            (r.input ? wave_in_open : wave_out_open)(&handle, r.device, &pcm, nullptr, nullptr), 2)
-            << r.selection;
+// The test system has no card and no control device, whatever the machine has: no mixer, as
+// where there is none at all.
+TEST_F(PortAudioAlsa, ListsTheTestDevicesRefusesUnknownOnesAndFindsNoMixer) {
+    static std::vector<std::string> lines;
+    wave_set_log_sink([](int, const char* line) { lines.push_back(line); });
+    unsetenv("VOXLINE_AUDIO");
+    ASSERT_EQ(wave_select_backend("portaudio"), WAVE_OK);
+    std::vector<sound_device_info> devices;
+    ASSERT_EQ(wave_list_devices(devices), WAVE_OK);
+    std::set<std::string> listed, defaults;
+    for (const auto& d : devices) {
+        const std::string entry = (d.direction == wave_direction::input ? "in " : "out ") + d.name;
+        listed.insert(entry);
+        if (d.is_default) defaults.insert(entry);
     }
+    for (const char* expected : {"in test_mic", "in default", "out test_speaker", "out default"})
+        EXPECT_TRUE(listed.count(expected)) << expected;
+    EXPECT_FALSE(listed.count("in null") || listed.count("out null"));
+    EXPECT_EQ(defaults, (std::set<std::string>{"in default", "out default"}));
+
+    std::unique_ptr<sound_mixer> mixers[] = {open_sound_mixer(), open_alsa_mixer("hw:99"),
+                                             make_no_mixer()};
+    for (auto& mixer : mixers) {
+        EXPECT_FALSE(mixer->available());
+        EXPECT_FALSE(mixer->speaker_level() || mixer->microphone_level());
+        EXPECT_FALSE(mixer->set_speaker_level(0.5) || mixer->set_microphone_level(0.5));
+        EXPECT_TRUE(mixer->poll_descriptors().empty());
+        EXPECT_FALSE(mixer->handle_events());
+    }
+    wave_set_log_sink(nullptr);
+    ASSERT_EQ(lines.size(), 2u);
+    for (const std::string& line : lines)
+        EXPECT_TRUE(line.starts_with("mixerGetDevCaps returned 0x") ||
+                    line.starts_with("mixerOpen returned 0x"))
+            << line;
+
+    const wave_format pcm;
+    wave_handle handle = 0;
+    EXPECT_EQ(wave_in_open(&handle, 99, &pcm, nullptr, nullptr), 2);
+    ASSERT_EQ(wave_select_backend("portaudio:in=nosuch"), WAVE_OK);
+    EXPECT_EQ(wave_in_open(&handle, k_wave_mapper, &pcm, nullptr, nullptr), 2);
+    ASSERT_EQ(wave_select_backend("portaudio:out=nosuch"), WAVE_OK);
+    EXPECT_EQ(wave_out_open(&handle, k_wave_mapper, &pcm, nullptr, nullptr), 2);
 }
 
 }  // namespace

@@ -3,15 +3,13 @@
 // configuration once per process), and removed at the end.
 #pragma once
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <numbers>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -50,10 +48,9 @@ class alsa_test_system : public ::testing::Environment {
             << error;
         std::string config = read_file(VXL_TEST_ASOUND_TEMPLATE);
         ASSERT_FALSE(config.empty());
-        for (const auto& [key, value] : {std::pair{"@MIC_FILE@", alsa_dir() + "/mic.raw"},
-                                         std::pair{"@SPEAKER_FILE@", alsa_dir() + "/speaker.raw"}})
-            for (size_t at; (at = config.find(key)) != std::string::npos;)
-                config.replace(at, std::string_view(key).size(), value);
+        config = std::regex_replace(config, std::regex("@MIC_FILE@"), alsa_dir() + "/mic.raw");
+        config =
+            std::regex_replace(config, std::regex("@SPEAKER_FILE@"), alsa_dir() + "/speaker.raw");
         std::ofstream(alsa_dir() + "/asound.conf") << config;
         setenv("ALSA_CONFIG_PATH", (alsa_dir() + "/asound.conf").c_str(), 1);
     }
@@ -61,26 +58,5 @@ class alsa_test_system : public ::testing::Environment {
 };
 
 inline auto* const g_alsa_test_system = ::testing::AddGlobalTestEnvironment(new alsa_test_system);
-
-// Everything ALSA, JACK or PortAudio would print goes to fd 2, not through stdio alone.
-class stderr_capture {
-  public:
-    void start() {
-        std::fflush(stderr);
-        m_saved = dup(2);
-        const int file = open((alsa_dir() + "/stderr").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
-        dup2(file, 2);
-        ::close(file);
-    }
-    std::string stop() {
-        std::fflush(stderr);
-        dup2(m_saved, 2);
-        ::close(m_saved);
-        return read_file(alsa_dir() + "/stderr");
-    }
-
-  private:
-    int m_saved = -1;
-};
 
 }  // namespace voxline::test

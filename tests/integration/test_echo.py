@@ -1,15 +1,21 @@
-"""Echo suppression between two phones through the lab: the callee's virtual
+"""Echo end to end. A call to the lab's echo line over a virtual card whose
+speaker comes back into its microphone measures the path with the ping and
+reports it once; a fixed delay sends no ping. Between two phones the callee's
 card leaks its speaker into its microphone, so the caller hears its own speech
 come back unless the callee suppresses it; in double talk the callee's own
 speech must still get through."""
 
 import math
 import os
+import re
 import unittest
 
 import audio_check
-from harness import SpokenAudioTest
+from harness import EndToEndTest, SpokenAudioTest
 
+# Echo cancellation alone (flags bit 0); bit 4 keeps sending during the ping.
+MUTE_FLAGS = "1"
+NOTCH_FLAGS = "0x11"
 CALLER_SENTENCE = "The quick brown fox jumps over the lazy dog."
 CALLEE_SENTENCE = "Seven silver spoons lay on the wooden table."
 # Bit 0 turns suppression on; audit and the scrambled account stay as usual.
@@ -61,17 +67,10 @@ class EchoTwoPhonesTest(SpokenAudioTest):
         # The caller has no echo path: its own suppressor stays out of the measurement.
         caller = self.start_phone(["--flags", PLAIN, "--audio=virtual:mic=%s,speaker=%s" %
                                    (self.caller_mic, speaker)], interactive=True)
-        for phone in (callee, caller):
-            self.expect(phone, "event ConnectedToCallAgent")
-        lab.wait_for(lambda: (self.endpoint_state(lab, callee) or {}).get("extension"))
-        caller.send("call 2002")
+        self.call(lab, caller, callee, "2002")
         self.expect(caller, "event Answered")
         caller.wait_for("never", timeout=self.talk_s)
-        caller.send("hangup")
-        for phone in (caller, callee):
-            self.expect(phone, "event Disconnected 0")
-            phone.send("quit")
-            self.assertEqual(phone.wait_exit(), 0, phone.describe())
+        self.hang_up(caller, caller, callee)
         self._stop_all()
         self.phones, self.labs = [], []
         return audio_check.read_wav(speaker)
@@ -81,25 +80,55 @@ class EchoTwoPhonesTest(SpokenAudioTest):
         start = max(lag * audio_check.FRAME - 2400, 0)
         return played[start:start + len(reference) + 4800]
 
-    def test_the_callee_suppresses_the_callers_echo(self):
+    def test_the_callee_suppresses_the_callers_echo_but_not_its_own_speech(self):
         plain = self.heard_by_caller("echo-plain", PLAIN, echo_db=6)
         suppressed = self.heard_by_caller("echo-suppressed", SUPPRESS, echo_db=6)
         correlation, lag = audio_check.best_lag_correlation(self.caller_speech, plain, 300)
         self.assertGreater(correlation, 0.8, "the echo path returns the caller's speech")
         reduction = (level_db(self.window(plain, self.caller_speech, lag)) -
                      level_db(self.window(suppressed, self.caller_speech, lag)))
-        print("echo reduction %.1f dB" % reduction)
         self.assertGreaterEqual(reduction, 20)
 
-    def test_double_talk_keeps_the_callees_speech(self):
+        # Double talk: the callee's own speech still gets through.
         alone = self.heard_by_caller("near-alone", PLAIN, self.callee_mic)
         both = self.heard_by_caller("double-talk", SUPPRESS, self.callee_mic, echo_db=12)
         correlation, lag = audio_check.best_lag_correlation(self.callee_speech, alone, 300)
         self.assertGreater(correlation, 0.8, "the callee's speech reaches the caller")
         lost = (level_db(self.window(alone, self.callee_speech, lag)) -
                 level_db(self.window(both, self.callee_speech, lag)))
-        print("double talk loss %.1f dB" % lost)
         self.assertLessEqual(lost, 8)
+
+
+class EchoDelayTest(EndToEndTest):
+    block = 78
+
+    def ping_call(self, path_ms, flags=MUTE_FLAGS, extra=()):
+        audio = "--audio=virtual:mic=silence,speaker=discard,echo=%d:6" % path_ms
+        return self.echo_call([audio, "--flags", flags] + list(extra), 3)
+
+    def reported_delays(self, phone):
+        return [int(m.group(1)) for m in
+                (re.fullmatch(r"event GenericEvent 2 (-?\d+) 0", e) for e in phone.events()) if m]
+
+    def test_the_ping_measures_each_path_once_and_a_fixed_delay_sends_none(self):
+        self.start_lab()
+        readings = {}
+        for path_ms, flags in ((130, MUTE_FLAGS), (250, MUTE_FLAGS), (130, NOTCH_FLAGS)):
+            with self.subTest(path_ms=path_ms, flags=flags):
+                phone = self.ping_call(path_ms, flags)
+                delays = self.reported_delays(phone)
+                self.assertEqual(len(delays), 1, phone.describe())
+                # The reading is the path less 20 ms plus the card's own pipeline.
+                self.assertTrue(path_ms - 20 <= delays[0] <= path_ms + 80, phone.describe())
+                self.assertIn("]Echo canceller using delay of %d ms\n" % delays[0],
+                              phone.log())
+                readings[(path_ms, flags)] = delays[0]
+        apart = readings[(250, MUTE_FLAGS)] - readings[(130, MUTE_FLAGS)]
+        self.assertLessEqual(abs(apart - 120), 30, readings)
+        phone = self.ping_call(130, extra=["--echo-delay", "200"])
+        self.assertIn("]Using 200 ms echo canceller latency.\n", phone.log())
+        self.assertNotIn("Initiating echo canceller", phone.log())
+        self.assertEqual(self.reported_delays(phone), [])
 
 
 if __name__ == "__main__":
