@@ -59,32 +59,29 @@ struct DirectoryClientTest : testing::Test {
 TEST_F(DirectoryClientTest, AnswerInPiecesIsReadWholeWhileTheEventLoopRuns) {
     server.pieces = {{0, "HTTP/1.1 200 OK\r\n\r\n9|found|2|[Ada:L,Bo"}, {200, "b:M]"}};
     server.close_after = false;  // the closing "]" ends the read, not the close
+    ASSERT_TRUE(client.open("127.0.0.1", server.server.serverPort()));
     std::vector<bool> busy;
     client.set_busy_hook([&](bool on) { busy.push_back(on); });
     int ticks = 0;
     QTimer painter;
     QObject::connect(&painter, &QTimer::timeout, [&] { ++ticks; });
     painter.start(20);
-    EXPECT_EQ(lookup(), 1);
+    const auto exchange = [this] { return client.exchange(9, "2191001:undefined", 2); };
+    EXPECT_EQ(exchange(), 1);
     EXPECT_GE(ticks, 5);
     EXPECT_EQ(client.last_text(), "found");
-    EXPECT_EQ(client.next_item(), "Ada:L");
-    EXPECT_EQ(client.next_item(), "Bob:M");
-    EXPECT_EQ(client.next_item(), "");
+    for (const char* item : {"Ada:L", "Bob:M", ""}) EXPECT_EQ(client.next_item(), item);
     EXPECT_EQ(client.last_error(), "no error information available.");
-    EXPECT_EQ(busy, (std::vector<bool>{true, false, true, false}));
-    // Each exchange has its own connection.
-    EXPECT_EQ(client.exchange(9, "2191001:undefined", 2), 1);
-    EXPECT_EQ(server.connections, 3);
-}
-
-TEST_F(DirectoryClientTest, CloseEndsTheAnswer) {
+    // Each exchange has its own connection; a close ends an unended answer.
     server.pieces = {{0, "9|unended|1|[a"}};
-    EXPECT_EQ(lookup(), 1);
+    server.close_after = true;
+    EXPECT_EQ(exchange(), 1);
     EXPECT_EQ(client.last_text(), "unended");
+    EXPECT_EQ(busy, (std::vector<bool>{true, false, true, false}));
     server.pieces = {};  // closed without a word
-    EXPECT_EQ(lookup(), -2);
+    EXPECT_EQ(exchange(), -2);
     EXPECT_EQ(client.last_error(), "recvfrom in nread_socket_block");
+    EXPECT_EQ(server.connections, 4);
 }
 
 TEST_F(DirectoryClientTest, ReadingStopsAt65535Bytes) {

@@ -48,27 +48,25 @@ TEST(AdEntries, PairsThenEntries) {
 TEST(AdEntries, FromTheSettingsByKeyName) {
     temp_folder folder;
     std::filesystem::create_directories(folder.path() + "config");
-    std::string ini;
-    const auto line = [&](const char* key, const char* value) {
-        ini += dialdeck::scramble(key) + "=" + dialdeck::scramble(value) + "\r\n";
-    };
-    ini += "[Dialdeck]\r\n";
-    line("Advertisements", "a.gif,5");
-    ini += "[Phone]\r\n";
-    line("Port", "2427");
+    std::string ini = "[Dialdeck]\r\n";
     // File order is not the order shown: Ad001 to Ad999 by name.
-    ini += "[Ads]\r\n";
-    line("Ad999", "z.gif,9");
-    line("Ad010", "k.gif,8");
-    line("Ad001", "b.gif,7");
+    for (const auto& [key, value] : {std::pair{"Advertisements", "a.gif,5"},
+                                     {"[Phone]", ""},
+                                     {"Port", "2427"},
+                                     {"[Ads]", ""},
+                                     {"Ad999", "z.gif,9"},
+                                     {"Ad010", "k.gif,8"},
+                                     {"Ad001", "b.gif,7"}})
+        ini += *value ? dialdeck::scramble(key) + "=" + dialdeck::scramble(value) + "\r\n"
+                      : std::string(key) + "\r\n";
     ASSERT_TRUE(dialdeck::write_whole_file(dialdeck::config_path(folder.path()), ini));
     const auto settings = dialdeck::app_settings::load(folder.path());
     ASSERT_TRUE(settings);
-    const auto entries = dialdeck::ad_entries(*settings);
-    ASSERT_EQ(entries.size(), 4u);
-    const char* names[] = {"a.gif", "b.gif", "k.gif", "z.gif"};
-    for (size_t i = 0; i < 4; ++i) EXPECT_EQ(entries[i].picture, folder.path() + names[i]);
-    EXPECT_EQ(entries[3].seconds, 9);
+    const auto& p = folder.path();
+    EXPECT_EQ(dialdeck::ad_entries(*settings), (std::vector<ad_entry>{{p + "a.gif", 5, ""},
+                                                                      {p + "b.gif", 7, ""},
+                                                                      {p + "k.gif", 8, ""},
+                                                                      {p + "z.gif", 9, ""}}));
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
-// Shows an advertisement picture for the end-to-end tests:
-//   ads_probe show PICTURE [CAFILE [PNG]]   -> ok=, frames=, size=, delays=, error=
-// PICTURE is an http(s) URL or a file; PNG: the area's second frame, or its
-// only one, saved as a screenshot.
+// Fetches and shows an advertisement picture for the end-to-end tests:
+//   ads_probe show URL [CAFILE [PNG]]   -> ok=, frames=, size=, delays=, error=
+// PNG: the area's second frame, or its only one, saved as a screenshot.
 #include <QApplication>
 #include <QEventLoop>
 #include <cstdio>
@@ -18,19 +17,14 @@ int show(const QString& picture, const QString& ca_file, const QString& png) {
     AdArea area;
     bool loaded = false;
     QString error;
-    if (is_web_picture(picture.toStdString())) {
-        QEventLoop loop;
-        QObject owner;
-        web_ad_fetcher(ca_file)(&owner, picture, [&](web_answer answer) {
-            loaded = answer.ok && area.load(answer.body);
-            error = answer.ok ? area.last_error() : answer.error;
-            loop.quit();
-        });
-        loop.exec();
-    } else {
-        loaded = area.load(picture);
-        error = area.last_error();
-    }
+    QEventLoop loop;
+    QObject owner;
+    web_ad_fetcher(ca_file)(&owner, picture, [&](web_answer answer) {
+        loaded = answer.ok && area.load(answer.body);
+        error = answer.ok ? area.last_error() : answer.error;
+        loop.quit();
+    });
+    loop.exec();
     std::string delays;
     if (loaded && area.show(QString())) {
         for (int i = 0; i < area.frame_count(); ++i, area.next_frame())
@@ -54,6 +48,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const auto arg = [&](int i) { return i < argc ? QString::fromLocal8Bit(argv[i]) : QString(); };
     if (arg(1) == "show" && argc >= 3) return show(arg(2), arg(3), arg(4));
-    std::fprintf(stderr, "usage: ads_probe show PICTURE [CAFILE [PNG]]\n");
+    std::fprintf(stderr, "usage: ads_probe show URL [CAFILE [PNG]]\n");
     return 2;
 }

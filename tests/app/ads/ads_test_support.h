@@ -1,5 +1,4 @@
-// The lab's own advertisement pictures, written once per test program, and
-// hand-made GIFs for the edge cases.
+// The lab's advertisement pictures, written once per program, and hand-made GIFs.
 #pragma once
 
 #include <QByteArray>
@@ -13,9 +12,8 @@ namespace voxline::test {
 
 inline const std::string& lab_pictures_folder() {
     static temp_folder folder;
-    static const bool written =
-        run_lab({"--write-ads", QString::fromStdString(folder.path())}).has_value();
-    (void)written;
+    [[maybe_unused]] static const auto written =
+        run_lab({"--write-ads", QString::fromStdString(folder.path())});
     return folder.path();
 }
 
@@ -27,10 +25,7 @@ inline QByteArray lab_picture(const char* name) {
 // A GIF of 1x1 frames on a screen of the given size.
 inline QByteArray tiny_gif(int frames, int width = 1, int height = 1) {
     QByteArray gif("GIF89a");
-    gif += char(width & 0xff);
-    gif += char(width >> 8);
-    gif += char(height & 0xff);
-    gif += char(height >> 8);
+    for (int side : {width, height}) gif += QByteArray(1, char(side & 0xff)) + char(side >> 8);
     gif += QByteArray("\x80\x00\x00", 3);  // two-colour table
     gif += QByteArray("\x00\x00\x00\xff\xff\xff", 6);
     for (int i = 0; i < frames; ++i) {

@@ -42,13 +42,13 @@ TEST(AccountPrefix, DecodesAndAccepts) {
 }
 
 TEST(LoginSettings, OptionsAndDirectory) {
-    const login_options all = parse_login_options("1,1,1,1");
-    EXPECT_TRUE(all.show_dialog && all.show_pin && all.mask_account && all.mask_pin);
-    const login_options lab = parse_login_options("1,0,0,1");
-    EXPECT_TRUE(lab.show_dialog && !lab.show_pin && !lab.mask_account && lab.mask_pin);
-    const login_options none = parse_login_options("true,yes");
-    EXPECT_FALSE(none.show_dialog || none.show_pin || none.mask_account || none.mask_pin);
-
+    for (const auto& [text, flags] :
+         {std::pair{"1,1,1,1", "1111"}, {"1,0,0,1", "1001"}, {"true,yes", "0000"}}) {
+        const login_options o = parse_login_options(text);
+        const char bits[] = {char('0' + o.show_dialog), char('0' + o.show_pin),
+                             char('0' + o.mask_account), char('0' + o.mask_pin), 0};
+        EXPECT_STREQ(bits, flags) << text;
+    }
     const directory_login on = parse_directory_login("1,127.0.0.1,2740");
     EXPECT_TRUE(on.enabled && on.address == "127.0.0.1" && on.port == 2740);
     for (const char* bad :
@@ -57,29 +57,25 @@ TEST(LoginSettings, OptionsAndDirectory) {
     EXPECT_FALSE(parse_directory_login("0,127.0.0.1,2740").enabled);
 }
 
-const strings ALMA = {"Alma", "Berg", "7001", "0", "alma@lab.invalid", "1", "", "K7001", "lab"};
-
 TEST(AccountRecord, BuildsNineFieldsThenTheAccount) {
-    const auto build = [](const strings& fields, const char* account = "2191001",
-                          const char* pin = "1234") {
-        return build_record(fields, account, pin, "127.0.0.1", "2740");
-    };
-    EXPECT_EQ(build(ALMA),
+    const strings alma = {"Alma", "Berg", "7001", "0", "alma@lab.invalid", "1", "", "K7001", "lab"};
+    EXPECT_EQ(build_record(alma, "2191001", "1234", "127.0.0.1", "2740"),
               "Alma,Berg,7001,0,alma@lab.invalid,1,,K7001,lab,2191001,1234,127.0.0.1,2740");
-    strings eight = ALMA, ten = ALMA;
-    eight.pop_back();
-    ten.push_back("extra");
-    EXPECT_FALSE(build(eight));
-    EXPECT_FALSE(build(ten));
-    for (const auto& [at, bad] :
-         std::vector<std::pair<size_t, const char*>>{{0, "Alma, Jr"}, {4, "a|b"}, {1, "Be\nrg"}}) {
-        strings fields = ALMA;
-        fields[at] = bad;
-        EXPECT_FALSE(build(fields)) << bad;
+    const struct {
+        size_t at;  // 9: one field more, 8: one less
+        const char *field, *account, *pin;
+    } refused[] = {
+        {9, "extra", "2191001", "1234"},    {8, nullptr, "2191001", "1234"},
+        {0, "Alma, Jr", "2191001", "1234"}, {4, "a|b", "2191001", "1234"},
+        {1, "Be\nrg", "2191001", "1234"},   {0, "Alma", "219,1001", "1234"},
+        {0, "Alma", "2191001", "12\x7f"},   {0, "Alma", "2191001", "1\t2"},
+    };
+    for (const auto& r : refused) {
+        strings fields = alma;
+        fields.resize(r.field ? std::max<size_t>(9, r.at + 1) : r.at);
+        if (r.field) fields[r.at] = r.field;
+        EXPECT_FALSE(build_record(fields, r.account, r.pin, "127.0.0.1", "2740")) << r.at;
     }
-    EXPECT_FALSE(build(ALMA, "219,1001"));
-    EXPECT_FALSE(build(ALMA, "2191001", "12\x7f"));
-    EXPECT_FALSE(build(ALMA, "2191001", "1\t2"));
 }
 
 TEST(AccountRecord, MissingFieldsReadEmpty) {
@@ -87,7 +83,6 @@ TEST(AccountRecord, MissingFieldsReadEmpty) {
     EXPECT_EQ(full.field(2) + "/" + full.field(7) + "/" + full.field(10) + "/" + full.field(12),
               "7001/K7001/1234/2740");
     EXPECT_TRUE(full.has_directory());
-
     for (const char* short_record : {"", "2191001", "Alma,Berg,7001,0,a,1,,K7001,lab,2191001,1234",
                                      "Alma,Berg,7001,0,a,1,,K7001,lab,2191001,1234,127.0.0.1,"}) {
         const account_record r(short_record);

@@ -116,27 +116,28 @@ TEST(AppFolder, OrderAndInstalledDefaults) {
 TEST(AppFolder, DefaultsCopiedOnlyIntoAFolderWithoutSettings) {
     const std::string defaults_text = "[Dialdeck]\r\nab=cd\r\n\r\n[Phone]\r\n\r\n[Ads]\r\nef=1\r\n";
     const std::string own_text = "[Dialdeck]\r\nown=settings\r\n";
-    for (const int c : {0, 1, 2}) {  // fresh user folder, settings already there, no defaults
+    const struct {
+        std::string defaults, own, after;  // empty: no file
+        unsigned mode;
+    } cases[] = {{defaults_text, "", defaults_text, 0600},  // a fresh user folder
+                 {defaults_text, own_text, own_text, 0640},
+                 {"", "", "", 0}};
+    for (const auto& c : cases) {
         temp_folder root;
         const std::string defaults = root.path() + "share/dialdeck/config/Config.ini";
         // Below folders that do not exist yet, as ~/.config/dialdeck/ in a new account.
         const std::string user = root.path() + "home/.config/dialdeck/";
         const std::string config = dialdeck::config_path(user);
-        for (const auto& [path, text] : {std::pair{defaults, c < 2 ? defaults_text : ""},
-                                         std::pair{config, c == 1 ? own_text : ""}}) {
+        for (const auto& [path, text] : {std::pair{defaults, c.defaults}, {config, c.own}}) {
             if (text.empty()) continue;
             std::filesystem::create_directories(std::filesystem::path(path).parent_path());
             ASSERT_TRUE(dialdeck::write_whole_file(path, text));
             ::chmod(path.c_str(), 0640);
         }
-        EXPECT_EQ(dialdeck::copy_installed_defaults(defaults, user), c == 0) << c;
-        EXPECT_EQ(dialdeck::read_whole_file(config).value_or("none"), c == 0   ? defaults_text
-                                                                      : c == 1 ? own_text
-                                                                               : "none");
+        EXPECT_EQ(dialdeck::copy_installed_defaults(defaults, user), c.mode == 0600);
+        EXPECT_EQ(dialdeck::read_whole_file(config).value_or(""), c.after);
         struct stat info {};
-        EXPECT_EQ(::stat(config.c_str(), &info) == 0 ? info.st_mode & 0777 : 0u, c == 0   ? 0600u
-                                                                                 : c == 1 ? 0640u
-                                                                                          : 0u);
+        EXPECT_EQ(::stat(config.c_str(), &info) == 0 ? info.st_mode & 0777 : 0u, c.mode);
     }
 }
 

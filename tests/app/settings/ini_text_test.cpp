@@ -29,11 +29,7 @@ const std::string k_sample =
 
 TEST(IniText, ReadsValuesByteExact) {
     const ini_text ini(k_sample);
-    const struct {
-        const char* section;
-        const char* key;
-        std::string value;
-    } cases[] = {
+    const char* const cases[][3] = {
         {"Dialdeck", "Zefm", "  \"quoted\" ; kept"},  // never trimmed or unquoted
         {"DIALDECK", "zEFM", "  \"quoted\" ; kept"},  // ASCII case ignored, first line wins
         {"Dialdeck", "Re:8=", "v=1"},                 // a name may end in "="
@@ -48,9 +44,8 @@ TEST(IniText, ReadsValuesByteExact) {
         {"Phone", "Last", "no line end"},
         {"Missing", "Port", ""},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(ini.read_value(c.section, c.key), c.value) << c.section << "/" << c.key;
-    }
+    for (const auto& [section, key, value] : cases)
+        EXPECT_EQ(ini.read_value(section, key), value) << section << "/" << key;
 }
 
 TEST(IniText, SectionsNeedAKeyLine) {
@@ -65,9 +60,8 @@ TEST(IniText, SectionsNeedAKeyLine) {
 }
 
 TEST(IniText, WritesChangeOnlyTheirLine) {
-    const struct {
-        std::string before, section, key, value, after;
-    } cases[] = {
+    const char* const cases[][5] = {
+        // before, section, key, value, after
         {"[A]\r\nk=old\r\nx\r\n;c\r\n", "A", "k", "new", "[A]\r\nk=new\r\nx\r\n;c\r\n"},
         {"[A]\nKEY=1\n", "a", "key", "2", "[A]\nKEY=2\n"},  // the name keeps its spelling
         {"[A]\nk=1\n\n[B]\nm=2\n", "A", "n", "3", "[A]\nk=1\nn=3\n\n[B]\nm=2\n"},
@@ -79,11 +73,11 @@ TEST(IniText, WritesChangeOnlyTheirLine) {
         {"[A]\n", "A", "Re:8=", " \"=\" ", "[A]\nRe:8== \"=\" \n"},
         {"[A]\nk=\n", "A", "k", "", "[A]\nk=\n"},
     };
-    for (const auto& c : cases) {
-        const auto after = ini_text(c.before).with_value(c.section, c.key, c.value);
-        ASSERT_TRUE(after) << c.before;
-        EXPECT_EQ(*after, c.after) << c.before;
-        EXPECT_EQ(ini_text(*after).read_value(c.section, c.key), c.value) << c.before;
+    for (const auto& [before, section, key, value, expected] : cases) {
+        const auto after = ini_text(before).with_value(section, key, value);
+        ASSERT_TRUE(after) << before;
+        EXPECT_EQ(*after, expected) << before;
+        EXPECT_EQ(ini_text(*after).read_value(section, key), value) << before;
     }
 }
 
@@ -96,9 +90,8 @@ TEST(IniText, ValuesStopAt1999BytesWritesNeverAddLines) {
         {"A", "k", "\t"},     {"A", "k\n", "1"}, {"A\n", "k", "1"},
         {"A]", "k", "1"},     {"A", "", "1"},    {"A", "k", std::string(2000, 'v')},
     };
-    for (const auto& r : refused) {
+    for (const auto& r : refused)
         EXPECT_FALSE(ini.with_value(r.section, r.key, r.value)) << r.section << "/" << r.key;
-    }
     EXPECT_TRUE(ini.with_value("A", "k", std::string(1999, 'v')));
     EXPECT_EQ(ini_text("[A]\nk=" + std::string(2500, 'v')).read_value("A", "k"),
               std::string(1999, 'v'));  // longer values read cut

@@ -21,8 +21,7 @@ class temp_folder {
     temp_folder(const temp_folder&) = delete;
     temp_folder& operator=(const temp_folder&) = delete;
 
-    // Ends in "/".
-    const std::string& path() const { return m_path; }
+    const std::string& path() const { return m_path; }  // ends in "/"
 
   private:
     std::string m_path;

@@ -29,20 +29,16 @@ inline std::optional<QByteArray> run_lab(const QStringList& arguments) {
     return lab.readAll();
 }
 
-// A running lab; with a TLS folder it also serves HTTPS, showing the
-// certificate variant given.
+// A running lab; with a TLS folder it also serves HTTPS.
 class lab_process {
   public:
-    explicit lab_process(const char* address, const std::string& tls_dir = {},
-                         const char* variant = "good")
+    explicit lab_process(const char* address, const std::string& tls_dir = {})
         : m_address(address), m_tls(!tls_dir.empty()) {
         QStringList arguments{LAB_FOLDER "/dialdeck-lab", "--address", address, "--quiet"};
         for (const char* port : {"--port", "--control-port", "--nat-port", "--proxy-port",
                                  "--directory-port", "--https-port", "--http-port"})
             arguments << port << "0";
-        if (m_tls)
-            arguments << "--tls-dir" << QString::fromStdString(tls_dir) << "--tls-variant"
-                      << variant;
+        if (m_tls) arguments << "--tls-dir" << QString::fromStdString(tls_dir);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(PYTHON_EXECUTABLE, arguments);
         const QDeadlineTimer deadline(30000);
@@ -52,9 +48,14 @@ class lab_process {
             m_process.waitForReadyRead(100);
             line += m_process.readLine();
         }
-        directory_port = port_of(line, "directory");
-        https_port = port_of(line, "https");
-        m_control_port = port_of(line, "control");
+        const auto port_of = [&line](const char* name) -> quint16 {
+            const auto match = QRegularExpression(QString(" ") + name + "=[0-9.]+:([0-9]+)")
+                                   .match(QString::fromLatin1(line));
+            return match.hasMatch() ? match.captured(1).toUShort() : 0;
+        };
+        directory_port = port_of("directory");
+        https_port = port_of("https");
+        m_control_port = port_of("control");
     }
     ~lab_process() {
         m_process.kill();
@@ -74,20 +75,14 @@ class lab_process {
             answer += socket.readAll();
         return QJsonDocument::fromJson(answer).object();
     }
-    QJsonArray requests(const char* which = "directory-requests") const {
-        return command(which).value("requests").toArray();
+    QJsonArray requests() const {
+        return command("directory-requests").value("requests").toArray();
     }
 
     quint16 directory_port = 0;
     quint16 https_port = 0;
 
   private:
-    static quint16 port_of(const QByteArray& line, const char* name) {
-        const auto match = QRegularExpression(QString(" ") + name + "=[0-9.]+:([0-9]+)")
-                               .match(QString::fromLatin1(line));
-        return match.hasMatch() ? match.captured(1).toUShort() : 0;
-    }
-
     QString m_address;
     bool m_tls;
     QProcess m_process;

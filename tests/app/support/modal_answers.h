@@ -32,21 +32,21 @@ class modal_answers {
         EXPECT_EQ(m_unexpected, 0) << "windows nobody expected";
     }
 
-    std::vector<QString> titles;
-    std::vector<QString> texts;
+    std::vector<QString> titles, texts;
 
   private:
     void poll() {
         QWidget* top = QApplication::activePopupWidget();
         if (!top) top = QApplication::activeModalWidget();
         if (!top) return;
-        if (m_deadline.hasExpired() && m_extra == unasked::leave) {
+        const bool late = m_deadline.hasExpired();
+        if (late && m_extra == unasked::leave) {
             top->close();
             return;
         }
         if (std::find(m_seen.begin(), m_seen.end(), top) != m_seen.end()) return;
         m_seen.emplace_back(top);
-        if (m_deadline.hasExpired() || m_handlers.empty()) {
+        if (late || m_handlers.empty()) {
             if (m_extra == unasked::refuse) {
                 ++m_unexpected;
                 top->close();

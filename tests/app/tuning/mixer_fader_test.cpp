@@ -15,21 +15,18 @@ namespace {
 
 using namespace dialdeck;
 
-struct fader_case {
-    const char* name;
-    Qt::Orientation orientation;
-    int sub_type;
-    long maximum, steps;
-    std::vector<long> before;
-    int shown;     // slider value for `before`
-    int moved_to;  // slider value the user picks
-    std::vector<long> after;
-};
-
 TEST(MixerFader, ShowsAndSetsTheVolumeAsTheSliderMoves) {
     const Qt::Orientation across = Qt::Horizontal, upright = Qt::Vertical;
-    // clang-format off
-    const fader_case cases[] = {
+    const struct {
+        const char* name;
+        Qt::Orientation orientation;
+        int sub_type;
+        long maximum, steps;
+        std::vector<long> before;
+        int shown, moved_to;  // slider values for `before` and picked by the user
+        std::vector<long> after;
+    } cases[] = {
+        // clang-format off
         // r = 0.5: the louder channel takes the value, the other keeps half of it.
         {"balance kept, right louder", across, FADER_BOTH, 100, 100, {40, 80}, 80, 100, {50, 100}},
         {"balance kept, left louder", across, FADER_BOTH, 100, 100, {80, 40}, 80, 50, {50, 25}},
@@ -44,7 +41,7 @@ TEST(MixerFader, ShowsAndSetsTheVolumeAsTheSliderMoves) {
         {"vertical", upright, FADER_BOTH, 100, 100, {40, 80}, 20, 0, {50, 100}},
     };
     // clang-format on
-    for (const fader_case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto state = std::make_shared<fake_mixer_state>();
         state->maximum = c.maximum;
@@ -67,32 +64,25 @@ TEST(MixerFader, StaysDisabledWhenTheControlCannotBeBound) {
     auto stereo = std::make_shared<fake_mixer_state>();
     auto mono = std::make_shared<fake_mixer_state>();
     mono->values = {50};
-    struct refusal {
-        const char* name;
-        uint32_t destination, source, control;
-        int sub_type;
-        mixer_line_opener opener;
-    };
     const uint32_t spk = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, self = k_destination_itself,
                    vol = MIXERCONTROL_CONTROLTYPE_VOLUME;
-    const refusal refusals[] = {
-        {"no mixer", spk, self, vol, FADER_BOTH, no_mixer()},
-        {"unknown destination", 5, self, vol, FADER_BOTH, fake_opener(stereo)},
-        {"unknown source", spk, 0x1004, vol, FADER_BOTH, fake_opener(stereo)},
-        {"not a volume", spk, self, 0x20010002, FADER_BOTH, fake_opener(stereo)},
-        {"left of a mono line", spk, self, vol, FADER_LEFT, fake_opener(mono)},
-        {"balance of a mono line", spk, self, vol, FADER_BALANCE, fake_opener(mono)},
-    };
-    for (const refusal& r : refusals) {
-        SCOPED_TRACE(r.name);
+    // destination, source, control, sub-type, mixer
+    const std::tuple<uint32_t, uint32_t, uint32_t, int, mixer_line_opener> refusals[] = {
+        {spk, self, vol, FADER_BOTH, no_mixer()},
+        {5, self, vol, FADER_BOTH, fake_opener(stereo)},           // unknown destination
+        {spk, 0x1004, vol, FADER_BOTH, fake_opener(stereo)},       // unknown source
+        {spk, self, 0x20010002, FADER_BOTH, fake_opener(stereo)},  // not a volume
+        {spk, self, vol, FADER_LEFT, fake_opener(mono)},           // sides of a mono line
+        {spk, self, vol, FADER_BALANCE, fake_opener(mono)}};
+    for (const auto& [destination, source, control, sub_type, opener] : refusals) {
         QSlider slider(Qt::Horizontal);
         CMixerFader fader(&slider);
-        EXPECT_FALSE(fader.Init(r.destination, r.source, r.control, r.sub_type, r.opener));
+        EXPECT_FALSE(fader.Init(destination, source, control, sub_type, opener)) << destination;
         EXPECT_FALSE(slider.isEnabled());
         slider.setValue(10);
-        EXPECT_EQ(stereo->values, (std::vector<long>{40, 80}));
-        EXPECT_EQ(mono->values, std::vector<long>{50});
     }
+    EXPECT_EQ(stereo->values, (std::vector<long>{40, 80}));
+    EXPECT_EQ(mono->values, std::vector<long>{50});
 }
 
 TEST(MixerFader, OnTheVirtualCardTheMicrophoneSliderMovesTheRecordingVolume) {

@@ -2,18 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace voxline::test {
 namespace {
 
 using dialdeck::compare_versions;
 
 TEST(VersionCompare, PartsCompareAsNumbers) {
-    struct row {
-        const char* offered;
-        const char* running;
-        int expected;
-    };
-    const row rows[] = {
+    const std::tuple<const char*, const char*, int> rows[] = {
         {"2.0.0.10", "2.0.0.6", 1},  // numbers, not text
         {"2.0.0.6", "2.0.0.6", 0},
         {"2.0.0.5", "2.0.0.6", -1},
@@ -31,9 +28,9 @@ TEST(VersionCompare, PartsCompareAsNumbers) {
         {"2.0.0.-99999999999", "2.0.0.-2147483648", 0},
         {"2.0.0.99999999999", "2.0.0.2147483646", 1},
     };
-    for (const row& r : rows)
-        EXPECT_EQ(compare_versions(r.offered, r.running, '.', 4), r.expected)
-            << r.offered << " vs " << r.running;
+    for (const auto& [offered, running, expected] : rows)
+        EXPECT_EQ(compare_versions(offered, running, '.', 4), expected)
+            << offered << " vs " << running;
     EXPECT_EQ(compare_versions("1,2", "1,3", ',', 2), -1);
 }
 

@@ -4,7 +4,6 @@
 //   web_probe check URLUPDATE ANSWERS [CAFILE]       -> one line per box, outcome=
 // ANSWERS holds y or n per question, in order; URLDownload is "download.invalid".
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <cstdio>
 #include <string>
 
@@ -41,8 +40,6 @@ std::string arg(int argc, char** argv, int i) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const std::string mode = arg(argc, argv, 1);
-    QElapsedTimer clock;
-    clock.start();
     if (mode == "get" && argc >= 3) {
         web_request request{QString::fromLocal8Bit(argv[2]), "VersionChecker/", 15000, 64 * 1024,
                             QString::fromLocal8Bit(arg(argc, argv, 3).c_str())};
@@ -67,6 +64,5 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: web_probe get|pin|check ...\n");
         return 2;
     }
-    std::printf("elapsed_ms=%lld\n", static_cast<long long>(clock.elapsed()));
     return 0;
 }

@@ -1,9 +1,7 @@
-// A stand-in phone control for the window tests, loaded through
-// $KESTREL_CONTROL like the real one. It keeps the properties it is given
-// (one never put reads "(never put)"), records the calls and obeys:
-//   ExecuteCommand("state", "6")      fires ChangeQuillonState(6) at the sink
-//   ExecuteCommand("last-ten", "a;b") sets what GetLastTenDialed answers
-//   ExecuteCommand("calls")           the recorded calls, one a line
+// The window and tuning tests' phone control, loaded through $KESTREL_CONTROL
+// or linked in: keeps its properties ("(never put)" for the others), records
+// the calls, and ExecuteCommand "state" fires a state, "last-ten" sets the
+// dialled list, "mic-answer" what StartMicLevel answers, "calls" the calls.
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -23,10 +21,6 @@ std::string text_of(const char* text) {
     return text ? text : "";
 }
 
-bool known(int32_t dispid) {
-    return dispid >= KESTREL_DISPID_MODE && dispid <= KESTREL_DISPID_ENABLE_TWO_BUTTON;
-}
-
 class fake_control final : public IActiveXPhone {
   public:
     uint32_t AddRef() override { return ++m_refs; }
@@ -35,12 +29,10 @@ class fake_control final : public IActiveXPhone {
         return 0;
     }
     int32_t PutProperty(int32_t dispid, const char* value) override {
-        if (!known(dispid)) return KESTREL_S_FALSE;
         m_properties[dispid] = text_of(value);
         return KESTREL_S_OK;
     }
     int32_t GetProperty(int32_t dispid, char** value) override {
-        if (!known(dispid)) return KESTREL_S_FALSE;
         const auto found = m_properties.find(dispid);
         return answer(value, found == m_properties.end() ? "(never put)" : found->second);
     }
@@ -52,6 +44,7 @@ class fake_control final : public IActiveXPhone {
         if (result) *result = nullptr;
         if (name == "state" && m_sink) m_sink->ChangeQuillonState(std::atoi(p1), "", "");
         if (name == "last-ten") m_last_ten = text_of(p1);
+        if (name == "mic-answer") m_mic_answer = std::atoi(p1);
         if (name == "calls" && result) answer(result, m_calls);
         return KESTREL_S_OK;
     }
@@ -62,16 +55,15 @@ class fake_control final : public IActiveXPhone {
     int32_t UpdateCallManager() override {
         return record("UpdateCallManager ", m_properties[KESTREL_DISPID_CALL_MANAGER].c_str());
     }
-    int32_t Advise(IActiveXPhoneEvents* sink) override {
-        m_sink = sink;
-        return KESTREL_S_OK;
-    }
+    int32_t Advise(IActiveXPhoneEvents* sink) override { return (m_sink = sink, KESTREL_S_OK); }
     int32_t Unadvise() override { return Advise(nullptr); }
     int32_t LoadPropertyBag(const char*) override { return KESTREL_S_OK; }
     int32_t SavePropertyBag(char** bag) override { return answer(bag, ""); }
     int32_t IsDirty() override { return KESTREL_S_FALSE; }
     QWidget* Widget() override { return nullptr; }
     int32_t GetDiagnosticState(char** json) override { return answer(json, "{}"); }
+    int32_t StartMicLevel() override { return record("StartMicLevel", ""), m_mic_answer; }
+    int32_t StopMicLevel() override { return record("StopMicLevel", ""); }
 
   private:
     int32_t record(const char* call, const char* argument) {
@@ -80,6 +72,7 @@ class fake_control final : public IActiveXPhone {
     }
 
     uint32_t m_refs = 1;
+    int32_t m_mic_answer = KESTREL_S_OK;
     IActiveXPhoneEvents* m_sink = nullptr;
     std::map<int32_t, std::string> m_properties;
     std::string m_last_ten, m_calls;

@@ -12,26 +12,18 @@ namespace {
 using namespace dialdeck;
 
 TEST(WindowText, RecentNumberFileReadsBothSeparatorsWithinItsSize) {
-    struct row {
-        std::string text;
-        std::vector<std::string> numbers;
-    };
-    const std::string long_entry(600, '1');
-    for (const row& r : {
-             row{"555;600;", {"555", "600"}},
-             row{"555;\n600;\r\n700", {"555", "600", "700"}},
-             row{";;\n;555;", {"555"}},
-             row{"55\x01"
-                 "5;600;",
-                 {"600"}},
-             row{"1;2;3;4;5;6;7;8;9;10;11;12;",
-                 {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}},
-             row{std::string(510, '9') + ";600;", {std::string(510, '9')}},
-             row{long_entry, {}},
-         }) {
-        SCOPED_TRACE(r.text.substr(0, 40));
-        EXPECT_EQ(parse_recent_numbers(r.text), r.numbers);
-    }
+    const std::pair<std::string, std::vector<std::string>> rows[] = {
+        {"555;600;", {"555", "600"}},
+        {"555;\n600;\r\n700", {"555", "600", "700"}},
+        {";;\n;555;", {"555"}},
+        {"55\x01"
+         "5;600;",
+         {"600"}},
+        {"1;2;3;4;5;6;7;8;9;10;11;12;", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}},
+        {std::string(510, '9') + ";600;", {std::string(510, '9')}},
+        {std::string(600, '1'), {}}};
+    for (const auto& [text, numbers] : rows)
+        EXPECT_EQ(parse_recent_numbers(text), numbers) << text.substr(0, 40);
     // Written newest first, whole entries only, never past 512 bytes.
     EXPECT_EQ(recent_numbers_text({"700", "600"}), "700;\n600;\n");
     EXPECT_EQ(recent_numbers_text({std::string(505, '9'), "600", "7"}),
@@ -39,47 +31,40 @@ TEST(WindowText, RecentNumberFileReadsBothSeparatorsWithinItsSize) {
 }
 
 TEST(WindowText, DialledNumbersGoToTheFrontOnce) {
-    struct row {
-        std::vector<std::string> list;
-        const char* last_ten;
-        std::vector<std::string> merged;
+    // the list, the control's last ten, the list after
+    const std::tuple<std::vector<std::string>, const char*, std::vector<std::string>> rows[] = {
+        {{"555"}, "600;;;;;;;;;;", {"600", "555"}},
+        {{"600", "555"}, "600;700;;;;;;;;;", {"700", "600", "555"}},
+        {{"x1", "555"}, "X1;", {"X1", "555"}},
+        {{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
+         "11;",
+         {"11", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
     };
-    for (const row& r : {
-             row{{"555"}, "600;;;;;;;;;;", {"600", "555"}},
-             row{{"600", "555"}, "600;700;;;;;;;;;", {"700", "600", "555"}},
-             row{{"x1", "555"}, "X1;", {"X1", "555"}},
-             row{{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
-                 "11;",
-                 {"11", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
-         }) {
-        EXPECT_EQ(merge_recent_numbers(r.list, r.last_ten), r.merged) << r.last_ten;
-    }
+    for (const auto& [list, last_ten, merged] : rows)
+        EXPECT_EQ(merge_recent_numbers(list, last_ten), merged) << last_ten;
 }
 
 // The field counts are the window tests' to check.
 TEST(WindowText, DressingFieldsInTheirPlaces) {
-    std::string window = "640,480,Dialdeck,300,200,10,20,30,40,1,2,300,1,0,1,0,1,1,0";
-    window += ",1,5,6,0,7,8,1,9,10,-5,128,255,1,1,0,1";
-    const auto d = parse_window_dressing(window);
+    const auto d = parse_window_dressing(
+        "640,480,Dialdeck,300,200,10,20,30,40,1,2,300,1,0,1,0,1,1,0,1,5,6,0,7,8,1,9,10,-5,128,255,"
+        "1,1,0,1");
     ASSERT_TRUE(d);
-    EXPECT_EQ(d->caption, "Dialdeck");
-    EXPECT_EQ(d->ad.width, 30);
-    EXPECT_EQ(d->background.blue, 255);  // 300 is no colour
-    EXPECT_EQ(d->label_text.red, 0);
+    EXPECT_EQ(
+        std::tuple(d->caption, d->ad.width, d->background.blue, d->label_text.red, d->account.y),
+        std::tuple("Dialdeck", 30, 255, 0, 10));  // 300 is no colour
     EXPECT_TRUE(d->close && d->always_on_top && d->options && d->help_topics && d->recent_list);
     EXPECT_FALSE(d->tuning_wizard || d->about || d->call_duration.shown || d->view_balance);
     EXPECT_TRUE(d->date_time.shown);
-    EXPECT_EQ(d->account.y, 10);
 
     std::string buttons;
     for (int i = 0; i < 6; ++i) buttons += "1,2,3,4,B,http://u/" + std::to_string(i) + ",";
     buttons += "5,6,70,8,Start";
     const auto b = parse_button_dressing(buttons);
     ASSERT_TRUE(b);
-    EXPECT_EQ(b->links[5].url, "http://u/5");
-    EXPECT_EQ(b->links[0].where.width, 3);
-    EXPECT_EQ(b->call_timer.where.width, 70);
-    EXPECT_EQ(b->call_timer.caption, "Start");
+    EXPECT_EQ(std::tuple(b->links[5].url, b->links[0].where.width, b->call_timer.where.width,
+                         b->call_timer.caption),
+              std::tuple("http://u/5", 3, 70, "Start"));
 }
 
 TEST(WindowText, CallDurationAfterTheOffset) {

@@ -8,12 +8,7 @@ namespace {
 using kestrel::SortCallManagersByUtilization;
 
 TEST(CallManagerList, SortsByTheContainersLoads) {
-    struct row {
-        const char* list;
-        std::optional<std::string> loads;
-        const char* sorted;
-    };
-    const row rows[] = {
+    const std::tuple<const char*, std::optional<std::string>, const char*> rows[] = {
         {"a,b,c", "50,10,30", "b,c,a"}, {"a,b", "50,-1", "a,b"},  // -1 counts as 1000
         {"a,b", "20,10,  ", "b,a"},                               // trailing comma and blanks
         {"a,b,c", "30,30,10", "c,b,a"},  // equal loads swap only when lower
@@ -22,14 +17,14 @@ TEST(CallManagerList, SortsByTheContainersLoads) {
         {"a,b", std::nullopt, "a,b"},    // the container failed
         {"a,,b", "3,2,1", "b,,a"},       // empty entries count
     };
-    for (const row& r : rows) {
+    for (const auto& [list, loads, sorted] : rows) {
         std::vector<std::string> asked;
-        const kestrel::load_query query = [&](const std::string& list) {
-            asked.push_back(list);
-            return r.loads;
+        const kestrel::load_query query = [&](const std::string& l) {
+            asked.push_back(l);
+            return loads;
         };
-        EXPECT_EQ(SortCallManagersByUtilization(r.list, query, nullptr), r.sorted) << r.list;
-        EXPECT_EQ(asked, std::vector<std::string>{r.list});
+        EXPECT_EQ(SortCallManagersByUtilization(list, query, nullptr), sorted) << list;
+        EXPECT_EQ(asked, std::vector<std::string>{list});
     }
     // A single call manager, or none, asks nothing.
     const kestrel::load_query refuse = [](const std::string&) -> std::optional<std::string> {

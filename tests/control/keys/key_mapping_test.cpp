@@ -14,23 +14,18 @@ namespace {
 using namespace kestrel;
 
 TEST(key_mapping, virtual_keys_press_the_phone_keys) {
-    struct row {
-        int32_t key;
-        bool shift;
-        int index;
-    };
-    const row rows[] = {
+    // clang-format off
+    const std::tuple<int32_t, bool, int> rows[] = {
         {0x0D, false, 0},  {0x08, false, 13}, {0x1B, false, 14}, {0x0C, false, 14},
         {0xFE, false, 14}, {0x20, false, 16}, {0xBD, false, 17}, {0xBB, false, 18},
         {0xBB, true, 18},  {0xBE, false, 19}, {'1', false, 1},   {'5', false, 5},
         {'0', false, 11},  {'3', true, 12},   {'8', true, 10},   {'9', true, 20},
         {'0', true, 21},   {0x60, false, 11}, {0x67, false, 7},  {0x6A, false, 10},
         {'A', false, 2},   {'C', true, 2},    {'S', false, 7},   {'T', false, 8},
-        {'Z', false, 9},   {0x70, false, -1}, {'2', true, -1},   {0xBC, false, -1},
-    };
-    for (const row& r : rows)
-        EXPECT_EQ(key_index_of_key(r.key, r.shift), r.index)
-            << "key 0x" << std::hex << r.key << (r.shift ? " shifted" : "");
+        {'Z', false, 9},   {0x70, false, -1}, {'2', true, -1},   {0xBC, false, -1}};
+    // clang-format on
+    for (const auto& [key, shift, index] : rows)
+        EXPECT_EQ(key_index_of_key(key, shift), index) << std::hex << key << " " << shift;
 }
 
 TEST(key_mapping, characters_type_themselves_and_scan_as_on_a_us_keyboard) {
@@ -43,21 +38,16 @@ TEST(key_mapping, characters_type_themselves_and_scan_as_on_a_us_keyboard) {
     EXPECT_EQ(char_of_key_index(12), '#');
     EXPECT_EQ(char_of_key_index(20), '(');
     // The US layout's key and Shift (0x100) for a typed character.
+    // clang-format off
     const std::pair<char, int32_t> scans[] = {{'#', 0x133}, {'a', 0x41}, {'A', 0x141},
-                                              {'(', 0x139}, {'-', 0xBD}, {'+', 0x1BB},
-                                              {'\x80', -1}};
+        {'(', 0x139}, {'-', 0xBD}, {'+', 0x1BB}, {'\x80', -1}};
+    // clang-format on
     for (const auto& [c, scan] : scans) EXPECT_EQ(key_scan_of_char(c), scan) << c;
 }
 
 TEST(key_mapping, qt_keys_give_windows_virtual_keys) {
-    struct row {
-        int qt_key;
-        bool keypad;
-        const char* text;
-        int32_t key;
-    };
-    const row rows[] = {
-        // clang-format off
+    // clang-format off
+    const std::tuple<int, bool, const char*, int32_t> rows[] = {
         {Qt::Key_Return, false, "\r", 0x0D}, {Qt::Key_Enter, true, "\r", 0x0D},
         {Qt::Key_Backspace, false, "", 0x08}, {Qt::Key_Escape, false, "", 0x1B},
         {Qt::Key_Clear, false, "", 0x0C}, {Qt::Key_Space, false, " ", 0x20},
@@ -70,12 +60,10 @@ TEST(key_mapping, qt_keys_give_windows_virtual_keys) {
         {Qt::Key_Shift, false, "", 0x10}, {Qt::Key_Control, false, "", 0x11},
         {Qt::Key_NumberSign, false, "#", 0x133}, {Qt::Key_ParenLeft, false, "(", 0x139},
         {Qt::Key_Minus, true, "-", 0xBD}, {Qt::Key_Plus, true, "+", 0x1BB},
-        {Qt::Key_Period, true, ".", 0xBE},
-        // clang-format on
-    };
-    for (const row& r : rows)
-        EXPECT_EQ(virtual_key_of(r.qt_key, r.keypad, QString::fromLatin1(r.text)), r.key)
-            << "Qt key 0x" << std::hex << r.qt_key;
+        {Qt::Key_Period, true, ".", 0xBE}};
+    // clang-format on
+    for (const auto& [qt_key, keypad, text, key] : rows)
+        EXPECT_EQ(virtual_key_of(qt_key, keypad, QString::fromLatin1(text)), key) << qt_key;
 }
 
 TEST(redial_list, keeps_ten_numbers_once_each_and_browses_round) {

@@ -1,7 +1,5 @@
 #include "parameters/control_parameters.h"
 
-#include <sstream>
-
 #include "control/control_test_log.h"
 #include "parameters/number_parser.h"
 #include "parameters/text_lists.h"
@@ -12,15 +10,13 @@ namespace {
 using kestrel::control_parameters;
 
 // The names whose bits make up ParametersToExpect, lowest first.
-const std::vector<std::string> CALL_MANAGER_NAMES = [] {
-    std::vector<std::string> names;
-    std::istringstream in(
-        "CallerIDNumber CallerIDName CallManager Port MGCPPort SampleSize AudioInputSampleSize "
-        "JitterBufferSize JitterBufferThreshold IPPhoneNumber CASAccount CASPin VXLConfigFlags "
-        "AuditEndpointTimeout Mode NATProxyAddress NATProxyPort ParametersToExpect");
-    for (std::string name; in >> name;) names.push_back(name);
-    return names;
-}();
+// clang-format off
+const char* const CALL_MANAGER_NAMES[] = {
+    "CallerIDNumber", "CallerIDName", "CallManager", "Port", "MGCPPort", "SampleSize",
+    "AudioInputSampleSize", "JitterBufferSize", "JitterBufferThreshold", "IPPhoneNumber",
+    "CASAccount", "CASPin", "VXLConfigFlags", "AuditEndpointTimeout", "Mode", "NATProxyAddress",
+    "NATProxyPort", "ParametersToExpect"};
+// clang-format on
 
 TEST(ControlParameters, NamesMatchWithoutCaseAndRegistrationStopsAtNinety) {
     control_parameters p;
@@ -42,23 +38,18 @@ TEST(ControlParameters, NamesMatchWithoutCaseAndRegistrationStopsAtNinety) {
     EXPECT_EQ(p.GetDefaultValue("Ninety-first"), "");
 }
 
-// "Not Specified" counts as set; ParametersToExpect keeps the default mask.
-const char* value_for(const std::string& name) {
-    return name == "ParametersToExpect" ? "0x7FFFF" : "Not Specified";
-}
-
 TEST(ControlParameters, CompleteOnlyAfterAllEighteenNames) {
-    ASSERT_EQ(CALL_MANAGER_NAMES.size(), 18u);
-    for (const auto& missing : CALL_MANAGER_NAMES) {
+    // "Not Specified" counts as set; ParametersToExpect keeps the default mask.
+    const auto value_for = [](std::string_view name) {
+        return name == "ParametersToExpect" ? "0x7FFFF" : "Not Specified";
+    };
+    for (std::string_view missing : CALL_MANAGER_NAMES) {
         control_parameters p;
-        bool completed_by_last = false;
-        for (const auto& name : CALL_MANAGER_NAMES) {
-            if (name == missing) continue;
-            completed_by_last = p.SetParameterValue(name, value_for(name)).became_complete;
-        }
-        EXPECT_FALSE(p.complete()) << "without " << missing;
-        EXPECT_FALSE(completed_by_last);
-        EXPECT_TRUE(p.SetParameterValue(missing, value_for(missing)).became_complete) << missing;
+        const auto set = [&](std::string_view name) {
+            return p.SetParameterValue(std::string(name), value_for(name)).became_complete;
+        };
+        for (std::string_view name : CALL_MANAGER_NAMES) EXPECT_FALSE(name != missing && set(name));
+        EXPECT_TRUE(set(missing)) << missing;
     }
 }
 
@@ -132,22 +123,13 @@ TEST(ControlParameters, SettingsFollowTheirValues) {
 
 TEST(NumberParser, ReadsLikeTheControl) {
     // C's rules for the base; 99999999999 wraps in 32 bits.
-    const struct {
-        const char* text;
-        int32_t value;
-    } rows[] = {{"  42", 42},
-                {"-7", -7},
-                {"0x1F", 31},
-                {"0X1f", 31},
-                {"010", 8},
-                {"12abc", 12},
-                {"Not Specified", 0},
-                {"", 0},
-                {"09", 0},
-                {"4294967295", -1},
-                {"-2147483648", INT32_MIN},
-                {"99999999999", 1215752191}};
-    for (const auto& r : rows) EXPECT_EQ(kestrel::parse_int(r.text), r.value) << r.text;
+    // clang-format off
+    const std::pair<const char*, int32_t> rows[] = {
+        {"  42", 42}, {"-7", -7}, {"0x1F", 31}, {"0X1f", 31}, {"010", 8}, {"12abc", 12},
+        {"Not Specified", 0}, {"", 0}, {"09", 0}, {"4294967295", -1},
+        {"-2147483648", INT32_MIN}, {"99999999999", 1215752191}};
+    // clang-format on
+    for (const auto& [text, value] : rows) EXPECT_EQ(kestrel::parse_int(text), value) << text;
     EXPECT_EQ(kestrel::parse_int("010", 10), 10);
     EXPECT_DOUBLE_EQ(kestrel::parse_number("12.25", 10, true), 12.25);
     EXPECT_DOUBLE_EQ(kestrel::parse_number("12.25", 10, false), 12.0);

@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDialog>
+#include <QPushButton>
 
 #include "keys/virtual_keys.h"
 #include "state/state_fixture.h"
@@ -53,6 +54,8 @@ TEST(ActiveXPhone, PropertiesAskTheContainerAndNotifyButSetParameterDoesNot) {
         EXPECT_EQ(control->GetProperty(id, &text), KESTREL_S_FALSE) << id;
     }
     EXPECT_EQ(control->GetProperty(KESTREL_DISPID_MODE, nullptr), KESTREL_E_POINTER);
+    control->ExecuteCommand("beep", "", "", &text);
+    EXPECT_EQ(take(text), "Failure, no Vocoder");
 
     recording_sink sink;
     sink.refused = {KESTREL_DISPID_CAS_PIN};
@@ -131,12 +134,17 @@ TEST(ActiveXPhone, SetUpAsksForTheAdapterWithoutWaiting) {
     EXPECT_EQ(control->local_ip(), "192.168.1.20");
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);  // the closed dialog
 
-    // Asked again with Shift+Ctrl+F8 and closed without OK: the preselected
-    // first entry (eth1) is not taken.
+    // Asked again with Shift+Ctrl+F8, in the misc texts as they are now (4..6:
+    // title, prompt, caption; 7: the LAN label), and closed without OK: the
+    // preselected first entry (eth1) is not taken.
+    control->SetParameter("MiscMessages", "m0|m1|m2|m3|Which?|Pick|Use it|LAN %1|M %1|m9|m10");
     for (int key : {kestrel::VK_SHIFT, kestrel::VK_CONTROL, kestrel::VK_F8})
         control->OnKeyDown(key);
     dialog = control->Widget()->findChild<QDialog*>("adapterDialog");
     ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->windowTitle(), "Which?");
+    EXPECT_EQ(dialog->findChild<QPushButton*>()->text(), "Use it");
+    EXPECT_TRUE(dialog->findChild<QComboBox*>("adapters")->itemText(1).startsWith("LAN eth0"));
     dialog->reject();
     EXPECT_NE(control->local_ip(), "10.0.0.20");
 }

@@ -74,46 +74,38 @@ ink ink_of(const QImage& image, QRgb colour, const QRect& area, bool only_colour
     return out;
 }
 
-struct probe {
-    int x, y;
-    QRgb colour;
-};
-void expect_pixels(const QImage& image, const std::vector<probe>& probes) {
-    for (const probe& p : probes) EXPECT_EQ(image.pixel(p.x, p.y), p.colour) << p.x << "," << p.y;
+void expect_pixels(const QImage& image, const std::vector<std::tuple<int, int, QRgb>>& probes) {
+    for (const auto& [x, y, colour] : probes) EXPECT_EQ(image.pixel(x, y), colour) << x << "," << y;
 }
 
 TEST(PhonePainter, EachTextInksOnlyItsOwnArea) {
-    struct texts {
-        const char *status = "", *label = "", *caption = "", *display = "", *custom = "";
-        bool on_hangup = false, browser = true;
-    };
+    using set = void (*)(phone_picture&);
     const struct {
         const char* what;
-        texts set;
+        set texts;
         QRgb colour;
         QRect area;  // empty: nothing may be drawn
     } rows[] = {
-        {"status", {.status = "Ready"}, STATUS, {100, 5, 95, 20}},
-        {"label", {.label = "Status:"}, STATUS, {100, 30, 95, 20}},
+        // clang-format off
+        {"status", [](phone_picture& p) { p.status = "Ready"; }, STATUS, {100, 5, 95, 20}},
+        {"label", [](phone_picture& p) { p.status_label = "Status:"; }, STATUS, {100, 30, 95, 20}},
         // A quarter of 80x32 off each side of the main button.
-        {"caption", {.caption = "Answer"}, BUTTON, {30, 68, 40, 16}},
+        {"caption", [](phone_picture& p) { p.caption = "Answer"; }, BUTTON, {30, 68, 40, 16}},
         // Two-button mode: a quarter of the 90x24 Hangup button.
-        {"hangup caption", {.caption = "Hangup", .on_hangup = true}, BUTTON, {27, 36, 46, 12}},
-        {"typed number", {.display = "5550100"}, DISPLAY, {5, 5, 90, 20}},
-        {"custom message", {.custom = "Hello"}, DISPLAY, {5, 5, 90, 20}},
+        {"hangup caption", [](phone_picture& p) { p.caption = "Hangup", p.caption_on_hangup = true; },
+         BUTTON, {27, 36, 46, 12}},
+        {"number", [](phone_picture& p) { p.display_text = "5550100"; }, DISPLAY, {5, 5, 90, 20}},
+        {"custom", [](phone_picture& p) { p.custom_message = "Hello"; }, DISPLAY, {5, 5, 90, 20}},
         {"no display outside browser mode",
-         {.display = "5550100", .custom = "Hello", .browser = false},
-         DISPLAY,
-         {}},
+         [](phone_picture& p) { p.display_text = p.custom_message = "55", p.browser_mode = false; },
+         DISPLAY, {}},
+        // clang-format on
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
         painted phone;
         phone.layout.rects[kestrel::RECT_THUMB] = {};  // no thumbs
-        phone_picture& p = phone.picture;
-        p.status = r.set.status, p.status_label = r.set.label, p.caption = r.set.caption;
-        p.display_text = r.set.display, p.custom_message = r.set.custom;
-        p.caption_on_hangup = r.set.on_hangup, p.browser_mode = r.set.browser;
+        r.texts(phone.picture);
         const ink drawn = ink_of(phone.paint(), r.colour, r.area);
         EXPECT_EQ(drawn.stray, 0);
         if (!r.area.isEmpty()) {
@@ -131,35 +123,28 @@ TEST(PhonePainter, EachTextInksOnlyItsOwnArea) {
 }
 
 TEST(PhonePainter, PressedKeysFromTheDownPictureOrAsFlashEllipses) {
-    const struct {
-        const char* what;
-        bool browser, with_down;
-        std::vector<int> pressed;
-        std::vector<probe> probes;
-    } rows[] = {
-        // clang-format off
-        // Key 1 is 100..139 x 60..89.
-        {"flash", true, false, {1},
-         {{120, 75, FLASH}, {100, 60, SKIN}, {139, 89, SKIN}, {100, 75, BLACK}, {139, 75, BLACK},
-          {120, 60, BLACK}, {120, 89, BLACK}, {99, 75, SKIN}, {140, 75, SKIN}}},
-        {"only the main button outside browser mode", false, true, {0, 1, 2},
-         {{50, 76, DOWN}, {120, 75, SKIN}, {170, 75, SKIN}}},
-        // clang-format on
-    };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.what);
-        painted phone;
-        phone.picture.browser_mode = r.browser;
-        if (r.with_down) phone.picture.down = flat(DOWN);
-        for (int key : r.pressed) phone.picture.pressed.set(key);
-        expect_pixels(phone.paint(), r.probes);
-    }
+    // Key 1 (100..139 x 60..89) flashes as an outlined ellipse.
+    painted flash;
+    flash.picture.pressed.set(1);
+    expect_pixels(flash.paint(), {{120, 75, FLASH},
+                                  {100, 60, SKIN},
+                                  {139, 89, SKIN},
+                                  {100, 75, BLACK},
+                                  {139, 75, BLACK},
+                                  {120, 60, BLACK},
+                                  {120, 89, BLACK},
+                                  {99, 75, SKIN},
+                                  {140, 75, SKIN}});
+    // Outside browser mode only the main button, from the down picture.
+    painted plain;
+    plain.picture.browser_mode = false;
+    plain.picture.down = flat(DOWN);
+    for (int key : {0, 1, 2}) plain.picture.pressed.set(key);
+    expect_pixels(plain.paint(), {{50, 76, DOWN}, {120, 75, SKIN}, {170, 75, SKIN}});
 
     // An empty client draws nothing, not even pressed keys.
-    painted empty;
-    empty.picture.down = flat(DOWN);
-    empty.picture.pressed.set(0);
-    EXPECT_EQ(ink_of(empty.paint({0, 0, 0, 0}), SKIN, {}).stray, 0);
+    plain.picture.browser_mode = true;
+    EXPECT_EQ(ink_of(plain.paint({0, 0, 0, 0}), SKIN, {}).stray, 0);
 }
 
 TEST(PhonePainter, ThumbsHaveBodyHighlightAndShadowUnlessSizeless) {
@@ -177,24 +162,21 @@ TEST(PhonePainter, ThumbsHaveBodyHighlightAndShadowUnlessSizeless) {
     expect_pixels(phone.paint(), {{110, 106, SKIN}, {10, 106, SKIN}});
 }
 
-// The whole phone: a skin folder with a 2x2 checker background and a flat
-// down picture, drawn by the control for its 275x190 window.
-TEST(PhonePainter, ControlStretchesItsSkinAndShowsItsStatusAndHeldKeys) {
+// The whole phone: a skin folder with a 2x2 checker background, drawn by the
+// control for its 275x190 window.
+TEST(PhonePainter, ControlStretchesItsSkinAndShowsItsStatus) {
     QTemporaryDir dir;
     QImage checker(2, 2, QImage::Format_RGB32);
     const QRgb quadrant[4] = {qRgb(255, 0, 0), qRgb(0, 0, 255), qRgb(0, 128, 0), qRgb(64, 64, 64)};
     for (int i = 0; i < 4; ++i) checker.setPixel(i % 2, i / 2, quadrant[i]);
     ASSERT_TRUE(checker.save(dir.filePath("bg.bmp")));
-    ASSERT_TRUE(flat(DOWN, {1, 1}).save(dir.filePath("dn.bmp")));
     ASSERT_TRUE(flat(SKIN, {1, 1}).save(dir.filePath("other.bmp")));
-    const QByteArray saved = qgetenv("KESTREL_SKINS");
     qputenv("KESTREL_SKINS", dir.path().toUtf8());
 
     auto pool = std::make_shared<engine_pool>();
     auto control = make_phone(pool);
     control->SetParameter("ParametersToExpect", "0");
     control->SetParameter("BackgroundBMP", "bg.bmp");
-    control->SetParameter("BackgroundDownBMP", "dn.bmp");
     control->SetParameter("StatusFonts", "DejaVu Sans");
 
     // The first paint starts the set-up, but only after it returns.
@@ -208,16 +190,12 @@ TEST(PhonePainter, ControlStretchesItsSkinAndShowsItsStatusAndHeldKeys) {
     deliver();
     ASSERT_TRUE(control->initial_setup_complete());
     log_on(pool->engine());
-
-    control->OnKeyDown('5');  // held on the keyboard: key 5 is 161,81 50x30
     const QImage image = grab();
-    control->OnKeyUp('5');
     // Nearest neighbour: no blend either side of the middle (137.5, 95).
     // clang-format off
     expect_pixels(image, {{68, 47, quadrant[0]}, {134, 47, quadrant[0]}, {141, 47, quadrant[1]},
                           {206, 47, quadrant[1]}, {68, 93, quadrant[0]}, {68, 97, quadrant[2]},
-                          {68, 142, quadrant[2]}, {230, 170, quadrant[3]}, {160, 96, quadrant[3]},
-                          {186, 96, DOWN}});
+                          {68, 142, quadrant[2]}, {230, 170, quadrant[3]}});
     // clang-format on
     // Status (68,4 126x15) and its label (107,22 41x14) in #FFFF00, the
     // initial status colour, and nowhere else.
@@ -232,11 +210,7 @@ TEST(PhonePainter, ControlStretchesItsSkinAndShowsItsStatusAndHeldKeys) {
     const QImage changed = grab();
     expect_pixels(changed, {{68, 47, SKIN}, {206, 142, SKIN}});
     EXPECT_GT(ink_of(changed, DISPLAY, {68, 4, 126, 15}).inside, 0);
-
-    if (saved.isNull())
-        qunsetenv("KESTREL_SKINS");
-    else
-        qputenv("KESTREL_SKINS", saved);
+    qunsetenv("KESTREL_SKINS");
 }
 
 }  // namespace

@@ -78,16 +78,11 @@ TEST_F(skin_folder_fixture, DownBitmapOnlyWhenNamedOtherwiseAndNamesStayInTheFol
     write("dn.bmp", flat_bmp(4, 4, qRgb(0, 0, 255), true));
     write("empty.bmp", flat_bmp(0, 0, 0, false));
     write("junk.bmp", QByteArray("BM not a bitmap"));
-    const struct {
-        const char* down;
-        bool flash;
-    } cases[] = {{"dn.bmp", false},   {"BG.BMP", true},   {"missing.bmp", true},
-                 {"empty.bmp", true}, {"junk.bmp", true}, {"", true}};
-    for (const auto& c : cases) {
-        const auto skin = loader.load(folder(), "bg.bmp", c.down);
-        EXPECT_EQ(skin.background.pixel(0, 0), qRgb(255, 0, 0)) << c.down;
-        EXPECT_EQ(skin.flash, c.flash) << c.down;
-        EXPECT_EQ(skin.down.isNull(), c.flash) << c.down;
+    for (const char* down : {"dn.bmp", "BG.BMP", "missing.bmp", "empty.bmp", "junk.bmp", ""}) {
+        const auto skin = loader.load(folder(), "bg.bmp", down);
+        const bool flash = down != std::string("dn.bmp");
+        EXPECT_EQ(skin.background.pixel(0, 0), qRgb(255, 0, 0)) << down;
+        EXPECT_EQ(std::pair(skin.flash, skin.down.isNull()), std::pair(flash, flash)) << down;
     }
 
     // Names leaving the folder are refused.

@@ -25,18 +25,17 @@ TEST(ControlTextFitting, CountAndFontSizeFollowTheTextAndRectangle) {
     // All entries empty: the text's own length, never zero.
     EXPECT_EQ(kestrel::status_char_count("Dialing", 0), 7);
 
-    const struct {
-        int width, height, count, font_height, char_width;
-    } cases[] = {
+    const std::array<int, 5> cases[] = {
+        // width, height, count: font height, character width
         {127, 17, 20, 17, 6},   // width from the count
         {200, 11, 2, 11, 5},    // at most 5/11 of the height
         {50, 100, 100, 24, 4},  // 4-pixel floor, height lowered to 6 widths
         {111, 11, 0, 11, 4},    // no count: the floor
     };
-    for (const auto& c : cases) {
-        const auto size = kestrel::fit_font_size(c.width, c.height, c.count);
-        EXPECT_EQ(size.height, c.font_height) << c.width << "x" << c.height << "/" << c.count;
-        EXPECT_EQ(size.char_width, c.char_width) << c.width << "x" << c.height << "/" << c.count;
+    for (const auto& [width, height, count, font_height, char_width] : cases) {
+        const auto size = kestrel::fit_font_size(width, height, count);
+        EXPECT_EQ(std::pair(size.height, size.char_width), std::pair(font_height, char_width))
+            << width << "x" << height << "/" << count;
     }
 
     // The first known face, else the application's font at weight 400.

@@ -17,28 +17,21 @@ std::shared_ptr<engine_pool> engines(std::map<std::string, int32_t> results) {
 }  // namespace
 
 TEST(call_flow, log_on_outcomes) {
-    struct row {
-        const char* method;
-        uint32_t result;
-        int call_manager_state;
-        std::vector<int> shown;
-        int error, reconnect_ms;
-    };
-    const row rows[] = {
+    // Method, its result: call manager state, states shown, error, reconnection delay.
+    const std::tuple<const char*, uint32_t, int, std::vector<int>, int, int> rows[] = {
         {"LogonToCallAgent", 0, CMSTATE_LOGGING_ON, {1}, -1, -1},
         {"LogonToCallAgent", 0x80040200, CMSTATE_LOGGED_ON, {1, 2}, -1, -1},  // already on
         {"LogonToCallAgent", 0x80004005, CMSTATE_DISCONNECTED, {1, 0}, 2, 5000},
         {"LogonToCallAgent", 0x8004020E, CMSTATE_DISCONNECTED, {1, 0}, 19, 5000},
         {"ConfigureCallParameters", 0x8004020D, CMSTATE_NONE, {}, 17, 5000},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.result);
-        test_control c(engines({{r.method, static_cast<int32_t>(r.result)}}));
+    for (const auto& [method, result, call_manager_state, shown, error, reconnect_ms] : rows) {
+        SCOPED_TRACE(result);
+        test_control c(engines({{method, static_cast<int32_t>(result)}}));
         c.start();
-        EXPECT_EQ(c.call_manager_state(), r.call_manager_state);
-        EXPECT_EQ(c.shown, r.shown);
-        EXPECT_EQ(c.error(), r.error);
-        EXPECT_EQ(c.timers().delay(RECONNECT_TIMER), r.reconnect_ms);
+        EXPECT_EQ(std::tuple(c.call_manager_state(), c.shown, c.error()),
+                  std::tuple(call_manager_state, shown, error));
+        EXPECT_EQ(c.timers().delay(RECONNECT_TIMER), reconnect_ms);
     }
 }
 
@@ -184,11 +177,8 @@ TEST(call_flow, a_vocoder_change_while_logged_on_reconnects_on_the_new_engine) {
 }
 
 TEST(control_states, error_priorities) {
-    struct row {
-        int current, next, result;
-        bool chat;  // the page's chat session is opened
-    };
-    const row rows[] = {
+    // Current, next: the error then, and whether the page's chat session is opened.
+    const std::tuple<int, int, int, bool> rows[] = {
         {-1, 1, 1, false},    // invalid number (3) over none
         {1, 2, 2, false},     // unknown error (4) over invalid number (3)
         {2, 1, 2, false},     // lower priority does not replace
@@ -202,14 +192,13 @@ TEST(control_states, error_priorities) {
         {-1, 23, -1, false},  // nor an index outside the list
         {19, -1, -1, false},  // clearing always works
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::to_string(r.current) + " then " + std::to_string(r.next));
+    for (const auto& [current, next, result, chat] : rows) {
+        SCOPED_TRACE(std::to_string(current) + " then " + std::to_string(next));
         test_control c;
-        c.SetErrorState(r.current);
+        c.SetErrorState(current);
         c.scripts.clear();
-        c.SetErrorState(r.next);
-        EXPECT_EQ(c.error(), r.result);
-        EXPECT_EQ(c.scripts.size(), r.chat ? 1u : 0u);
+        c.SetErrorState(next);
+        EXPECT_EQ(std::pair(c.error(), c.scripts.size()), std::pair(result, size_t{chat}));
     }
 }
 

@@ -42,22 +42,14 @@ const event rollover = [](IVXLCallback* s) { return s->CallAgentRollover("10.0.0
 const event answered = [](IVXLCallback* s) { return s->Answered(); };
 const event engine_line = [](IVXLCallback* s) { return s->MessagePrint(1, 0, "", "line 42"); };
 
-check reconnect(int ms) {
-    return [ms](test_control& c) { EXPECT_EQ(c.timers().delay(RECONNECT_TIMER), ms); };
-}
+check reconnect(int ms) { return [ms](test_control& c) { EXPECT_EQ(c.timers().delay(RECONNECT_TIMER), ms); }; }
+check custom(const char* text) { return [text](test_control& c) { EXPECT_EQ(c.custom_message(), text); }; }
+check echo(int ms) { return [ms](test_control& c) { EXPECT_EQ(c.echo_delay(), ms); }; }
+check ldap(int state) { return [state](test_control& c) { EXPECT_EQ(c.ldap_state(), state); }; }
 check last_shown(int state, const char* number) {
     return [=](test_control& c) { EXPECT_EQ(c.states.back(), std::make_tuple(state, number, "")); };
 }
-check custom(const char* text) {
-    return [text](test_control& c) { EXPECT_EQ(c.custom_message(), text); };
-}
-check chat() {
-    return [](test_control& c) {
-        EXPECT_EQ(c.scripts, std::vector<std::string>{"InitialChatSession()"});
-    };
-}
-check echo(int ms) { return [ms](test_control& c) { EXPECT_EQ(c.echo_delay(), ms); }; }
-check ldap(int state) { return [state](test_control& c) { EXPECT_EQ(c.ldap_state(), state); }; }
+const check chat = [](test_control& c) { EXPECT_EQ(c.scripts, std::vector<std::string>{"InitialChatSession()"}); };
 const check none = [](test_control&) {};
 
 struct event_row {
@@ -102,11 +94,11 @@ const event_row rows[] = {
     {"status 4", idle, {status(4)}, 0, 2, 3, -1, "Account in use", ldap(4)},
     {"status 5", idle, {status(5)}, 0, 2, 3, 18, "Invalid Billing Info", none},
     {"status 6, dialing", dialing, {status(6, VXL_E_SOUND_NO_DEVICE)}, 0, 2, 3, 5,
-        "Audio unavailable", chat()},
+        "Audio unavailable", chat},
     {"status 6, answering", answering, {status(6, VXL_E_SOUND_INPUT_IN_USE)}, 0, 6, 3, 8,
         "Record device in use", [](test_control& c) {
             EXPECT_EQ(c.dialogs.at(0), "Audio device in use|The audio|OK"); }},
-    {"status 7", idle, {status(7)}, 0, 2, 3, 21, "No UDP Port available", chat()},
+    {"status 7", idle, {status(7)}, 0, 2, 3, 21, "No UDP Port available", chat},
     {"status 8", idle, {status(8)}, 0, 2, 3, 22, "No Proxy Connection", none},
     {"status 9", idle, {status(9)}, 0, 2, 3, -1, "Idle", none},
 };

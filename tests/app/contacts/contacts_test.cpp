@@ -1,3 +1,5 @@
+// The contacts file kept byte for byte, the settings the window reads, and
+// the window, wizard and actions on a file and against the lab's directory.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -10,11 +12,15 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTreeWidget>
+#include <filesystem>
 
 #include "add_contact_wizard.h"
 #include "atomic_file.h"
 #include "contacts_actions.h"
+#include "contacts_book.h"
+#include "contacts_config.h"
 #include "contacts_dialog.h"
+#include "contacts_file.h"
 #include "contacts_icons.h"
 #include "directory_client.h"
 #include "edit_contact_dialog.h"
@@ -24,9 +30,119 @@
 namespace voxline::test {
 namespace {
 
+using dialdeck::contact_record;
+using dialdeck::contacts_book;
 using dialdeck::contacts_dialog;
+using dialdeck::contacts_save;
+using dialdeck::read_whole_file;
 
 const char* const LAB_ADDRESS = "127.0.93.1";
+
+void write(const std::string& path, const std::string& text) {
+    ASSERT_TRUE(dialdeck::write_whole_file(path, text));
+}
+
+std::string record(const char* first, const char* last, const char* phone) {
+    return std::string("<Record>\n\t<FirstName>") + first + "</FirstName>\n\t<LastName>" + last +
+           "</LastName>\n\t<Phone>" + phone + "</Phone>\n</Record>\n";
+}
+
+const std::string ANN = record("Ann", "Lee", "7001"), BOB = record("Bob", "Stone", "7001");
+// Another copy of the program may have written a header of its own.
+const std::string HEADER = "<?xml version=\"1.0\"?>\n<!-- shared copy -->\n<Table>\n";
+
+struct ContactsTest : testing::Test {
+    temp_folder folder;
+    std::string path = folder.path() + "anima.xml";
+    contacts_book book{path};
+};
+
+TEST_F(ContactsTest, ChangesKeepTheHeaderAndTheRecordLayoutByteForByte) {
+    write(path, HEADER + ANN + "</Table>\n<!-- after the table -->\n");
+    EXPECT_EQ(book.add({"Bob", "Stone", "7001"}), contacts_save::saved);
+    EXPECT_EQ(read_whole_file(path), HEADER + ANN + BOB + "</Table>");
+    EXPECT_EQ(book.replace(0, {"Ann", "Lee", "7001"}, {"Ann", "Lee-Park", "7009"}),
+              contacts_save::saved);
+    EXPECT_EQ(read_whole_file(path), HEADER + BOB + record("Ann", "Lee-Park", "7009") + "</Table>");
+    contacts_book nowhere(folder.path() + "missing-folder/anima.xml");
+    EXPECT_EQ(nowhere.add({"Ann", "Lee", "7001"}), contacts_save::failed);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() + "missing-folder"));
+}
+
+TEST_F(ContactsTest, DeletesTheSelectedOfTwoRecordsSharingANumber) {
+    write(path, HEADER + ANN + BOB + "</Table>");
+    EXPECT_EQ(book.remove(1, {"Bob", "Stone", "7001"}), contacts_save::saved);
+    EXPECT_EQ(read_whole_file(path), HEADER + ANN + "</Table>");
+    // A record that moved since the list was read is still found by its fields.
+    write(path, HEADER + BOB + ANN + "</Table>");
+    EXPECT_EQ(book.remove(0, {"Ann", "Lee", "7001"}), contacts_save::saved);
+    EXPECT_EQ(read_whole_file(path), HEADER + BOB + "</Table>");
+    EXPECT_EQ(book.remove(0, {"Ann", "Lee", "7001"}), contacts_save::not_found);
+    EXPECT_EQ(read_whole_file(path), HEADER + BOB + "</Table>");
+    // Two equal records, one written on a single line by another copy.
+    const std::string one_line =
+        "<Record><FirstName>Ann</FirstName><LastName>Lee</LastName>"
+        "<Phone>7001</Phone></Record>\n";
+    write(path, HEADER + one_line + ANN + "</Table>");
+    EXPECT_EQ(book.remove(1, {"Ann", "Lee", "7001"}), contacts_save::saved);
+    EXPECT_EQ(read_whole_file(path), HEADER + one_line + "</Table>");
+}
+
+TEST_F(ContactsTest, EmptyFieldsAndMarkupInNamesReadBackUnshifted) {
+    const std::vector<contact_record> typed = {
+        {"Cher", "", "7002"}, {"A&B <Co>", "x>y", "7003"}, {"", "Zed", "7004"}};
+    for (const contact_record& r : typed) ASSERT_EQ(book.add(r), contacts_save::saved);
+    const std::string text = read_whole_file(path).value_or("");
+    EXPECT_EQ(text.substr(0, 8), "<Table>\n");
+    EXPECT_NE(text.find("<LastName></LastName>"), std::string::npos);
+    EXPECT_NE(text.find("<FirstName>A&amp;B &lt;Co&gt;</FirstName>"), std::string::npos);
+    const auto read_back = dialdeck::read_contacts(text);
+    ASSERT_TRUE(std::holds_alternative<std::vector<contact_record>>(read_back)) << text;
+    EXPECT_EQ(std::get<std::vector<contact_record>>(read_back), typed);
+    EXPECT_EQ(typed[0].display_name(), "Cher");
+    EXPECT_EQ(typed[1].display_name(), "A&B <Co> x>y");
+    // A line feed or other control character never splits a field's line.
+    EXPECT_EQ(dialdeck::escape_contact_text("a\nb\tc\x7f"), "abc");
+}
+
+TEST_F(ContactsTest, DamagedFilesAreNeverOverwritten) {
+    const std::string damaged[] = {
+        "<Table>\n" + ANN,                                   // cut off
+        "<Table/>",                                          // no "</Table>" to add before
+        "<!-- </Table> -->\n<Table>\n" + ANN + "</Table>",   // would be cut short
+        "<Table>\n<Record><FirstName>x</Record>\n</Table>",  // not XML
+    };
+    for (const std::string& text : damaged) {
+        write(path, text);
+        EXPECT_EQ(book.add({"Bob", "Stone", "7001"}), contacts_save::damaged) << text;
+        EXPECT_NE(book.remove(0, {"Ann", "Lee", "7001"}), contacts_save::saved) << text;
+        EXPECT_EQ(read_whole_file(path), text);
+    }
+    // Deleting must not take a commented-out copy for the record.
+    const std::string commented = "<Table>\n<!-- " + ANN + " -->\n" + ANN + "</Table>";
+    write(path, commented);
+    EXPECT_EQ(book.remove(0, {"Ann", "Lee", "7001"}), contacts_save::damaged);
+    EXPECT_EQ(read_whole_file(path), commented);
+    write(path, "<Table>\n<Record><FirstName>x</Record>\n</Table>");
+    const auto loaded = book.load();
+    ASSERT_TRUE(std::holds_alternative<dialdeck::contacts_parse_error>(loaded));
+    EXPECT_EQ(std::get<dialdeck::contacts_parse_error>(loaded).line, 2);
+}
+
+TEST(ContactsConfigTest, SettingsTheWindowReads) {
+    using dialdeck::contacts_colour;
+    EXPECT_EQ(contacts_colour("236,233,216"), (std::array<int, 3>{236, 233, 216}));
+    EXPECT_EQ(contacts_colour("300,-4,7"), (std::array<int, 3>{255, 0, 7}));
+    for (const char* bad : {"", "1,2", "1,2,3,4", "236;233;216"}) {
+        EXPECT_FALSE(contacts_colour(bad)) << bad;
+    }
+    const std::pair<const char*, bool> flags[] = {
+        {"1,127.0.0.1,2740", true}, {"1", true}, {"0,1", false}, {"", false}, {"11,1", false}};
+    for (const auto& [ldap, on] : flags) EXPECT_EQ(dialdeck::directory_enabled(ldap), on) << ldap;
+
+    // The rest of the account record is what the lab tests talk with.
+    EXPECT_EQ(dialdeck::contacts_account::from_record("a,b,7001,,,,,,,,,x,70000").port, 0);
+}
 
 using rows_t = std::vector<std::pair<QString, QString>>;
 
@@ -40,19 +156,6 @@ rows_t rows_of(const QTreeWidget* list) {
 // A row's icon, or with a number the strip's icon of that index.
 QImage icon_of(const QTreeWidgetItem* row, int index = -1) {
     return (row ? row->icon(0) : dialdeck::contact_icon(index)).pixmap(QSize(24, 17)).toImage();
-}
-
-std::string read(const std::string& path) {
-    return dialdeck::read_whole_file(path).value_or("(unreadable)");
-}
-
-void write(const std::string& path, const std::string& text) {
-    ASSERT_TRUE(dialdeck::write_whole_file(path, text));
-}
-
-std::string record(const char* first, const char* last, const char* phone) {
-    return std::string("<Record>\n\t<FirstName>") + first + "</FirstName>\n\t<LastName>" + last +
-           "</LastName>\n\t<Phone>" + phone + "</Phone>\n</Record>\n";
 }
 
 QStringList sources_of(contacts_dialog& dialog) {
@@ -80,17 +183,12 @@ void press_ok(QWidget* window) {
     if (auto* box = qobject_cast<QMessageBox*>(window)) box->accept();
 }
 
-struct ContactsWindowTest : testing::Test {
-    temp_folder folder;
-    std::string path = folder.path() + "anima.xml";
-};
-
-struct ContactsLabTest : ContactsWindowTest {
+struct ContactsLabTest : ContactsTest {
     lab_process lab{LAB_ADDRESS};
     void SetUp() override { ASSERT_TRUE(lab.ready()); }
-    // The subscriber with this number and key, in the lab's group.
-    dialdeck::contacts_account account(const std::string& number, const std::string& key) {
-        return dialdeck::contacts_account::from_record("a,b," + number + ",c,d,e,f," + key +
+    // The subscriber with this number, in the lab's group.
+    dialdeck::contacts_account account(const std::string& number) {
+        return dialdeck::contacts_account::from_record("a,b," + number + ",c,d,e,f,K" + number +
                                                        ",lab,g,h," + LAB_ADDRESS + "," +
                                                        std::to_string(lab.directory_port));
     }
@@ -105,7 +203,7 @@ struct ContactsLabTest : ContactsWindowTest {
     }
 };
 
-TEST_F(ContactsWindowTest, MyContactsMessagesSearchMenuDeleteEditAndCall) {
+TEST_F(ContactsTest, MyContactsMessagesSearchMenuDeleteEditAndCall) {
     write(path, "<Table>\n" + record("Ann", "Lee", "111") + record("bob", "Stone", "222") +
                     record("Cy", "Moss", "7005") + "</Table>");
     contacts_dialog dialog(std::nullopt, false, {}, path);
@@ -144,8 +242,8 @@ TEST_F(ContactsWindowTest, MyContactsMessagesSearchMenuDeleteEditAndCall) {
     }});
     dialog.list()->setCurrentItem(dialog.list()->topLevelItem(1));
     dialog.edit();
-    EXPECT_EQ(read(path), "<Table>\n" + record("Ann", "Lee", "111") + record("Cy", "Moss", "7006") +
-                              "</Table>");
+    EXPECT_EQ(read_whole_file(path), "<Table>\n" + record("Ann", "Lee", "111") +
+                                         record("Cy", "Moss", "7006") + "</Table>");
     EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "111"}, {"Cy Moss", "7006"}}));
 
     QStringList menu;
@@ -164,7 +262,7 @@ TEST_F(ContactsWindowTest, MyContactsMessagesSearchMenuDeleteEditAndCall) {
 }
 
 TEST_F(ContactsLabTest, ServerListMarksPresenceAndTheDirectorySearches) {
-    contacts_dialog dialog(QColor(236, 233, 216), true, account("7001", "K7001"), path);
+    contacts_dialog dialog(QColor(236, 233, 216), true, account("7001"), path);
     dialog.show();
     EXPECT_EQ(sources_of(dialog), (QStringList{"Directory", "LDAP Contacts", "My Contacts"}));
     EXPECT_EQ(dialog.sources()->currentText(), "LDAP Contacts");
@@ -209,28 +307,20 @@ TEST_F(ContactsLabTest, ServerListMarksPresenceAndTheDirectorySearches) {
     EXPECT_EQ(dialog.list()->topLevelItemCount(), 0);
     EXPECT_FALSE(dialog.delete_action()->isEnabled());
     EXPECT_FALSE(dialog.edit_action()->isEnabled());
-    struct row {
-        const char* typed;
-        const char* mode;
-        rows_t found;
-        QString message;
-    };
-    const row rows[] = {
+    // typed, the server's mode, found, the message ("carla" is in another group)
+    const std::tuple<const char*, const char*, rows_t, QString> rows[] = {
         {"a:l|", "normal", {{"Alma Berg", "7001"}, {"Alba Diaz", "7003"}}, ""},
-        {"carla", "normal", {}, "Search returned 0 results."},  // another group
-        {"al", "refuse", {}, "Search failed."},
-    };
-    for (const row& r : rows) {
-        lab.command(QByteArray("directory-mode ") + r.mode);
-        std::deque<std::function<void(QWidget*)>> steps{search_for(r.typed)};
-        if (!r.message.isEmpty()) steps.push_back(press_ok);
+        {"carla", "normal", {}, "Search returned 0 results."},
+        {"al", "refuse", {}, "Search failed."}};
+    for (const auto& [typed, mode, found, message] : rows) {
+        lab.command(QByteArray("directory-mode ") + mode);
+        std::deque<std::function<void(QWidget*)>> steps{search_for(typed)};
+        if (!message.isEmpty()) steps.push_back(press_ok);
         modal_answers answers(steps);
         dialog.search();
-        EXPECT_EQ(rows_of(dialog.list()), r.found) << r.typed;
-        EXPECT_EQ(answers.texts.back(), r.message) << r.typed;
-        if (!r.message.isEmpty()) {
-            EXPECT_EQ(answers.titles.back(), "Searching...");
-        }
+        EXPECT_EQ(rows_of(dialog.list()), found) << typed;
+        EXPECT_EQ(answers.texts.back(), message) << typed;
+        EXPECT_EQ(answers.titles.back(), message.isEmpty() ? "Search" : "Searching...");
     }
     // By first name, then by last name.
     const std::vector<std::string> searches = requests(8);
@@ -240,9 +330,8 @@ TEST_F(ContactsLabTest, ServerListMarksPresenceAndTheDirectorySearches) {
 }
 
 TEST_F(ContactsLabTest, AddWizardWritesTheFileOrTheServerList) {
-    dialdeck::contacts_book book(path);
     {
-        dialdeck::add_contact_wizard wizard(account("7003", "K7003"), book);
+        dialdeck::add_contact_wizard wizard(account("7003"), book);
         wizard.show();
         EXPECT_EQ(wizard.windowTitle(), "Add a Contact");
         EXPECT_TRUE(wizard.manual_choice()->isChecked());
@@ -252,9 +341,9 @@ TEST_F(ContactsLabTest, AddWizardWritesTheFileOrTheServerList) {
         wizard.phone_edit()->setText("7010");
         wizard.button(QWizard::FinishButton)->click();
         EXPECT_TRUE(wizard.book_changed());
-        EXPECT_EQ(read(path), "<Table>\n" + record("Dee", "Fox", "7010") + "</Table>");
+        EXPECT_EQ(read_whole_file(path), "<Table>\n" + record("Dee", "Fox", "7010") + "</Table>");
     }
-    dialdeck::add_contact_wizard wizard(account("7003", "K7003"), book);
+    dialdeck::add_contact_wizard wizard(account("7003"), book);
     wizard.show();
     wizard.search_choice()->setChecked(true);
     wizard.next();
@@ -272,43 +361,36 @@ TEST_F(ContactsLabTest, AddWizardWritesTheFileOrTheServerList) {
     EXPECT_EQ(requests(8), (std::vector<std::string>{"bor*:*:lab:K7003:500:false"}));
     // The server adds 7002 to the list of 7003; the file stays as it was.
     EXPECT_EQ(requests(11), (std::vector<std::string>{"7003:7002"}));
-    EXPECT_EQ(read(path), "<Table>\n" + record("Dee", "Fox", "7010") + "</Table>");
+    EXPECT_EQ(read_whole_file(path), "<Table>\n" + record("Dee", "Fox", "7010") + "</Table>");
 }
 
-TEST_F(ContactsWindowTest, ActionsCallTheChosenNumberOrEndOnABadColour) {
+TEST_F(ContactsTest, ActionsCallTheChosenNumberOrEndOnABadColour) {
     auto settings = lab_settings(folder, LAB_ADDRESS);
     ASSERT_TRUE(settings);
-    const std::string account = "a,b,7001,c,d,e,f,K7001,lab,g,h,127.0.93.1,2740";
-    ASSERT_TRUE(settings->write("Dialdeck", "State", account));
+    ASSERT_TRUE(
+        settings->write("Dialdeck", "State", "a,b,7001,c,d,e,f,K7001,lab,g,h,127.0.93.1,1"));
     ASSERT_TRUE(settings->write("Dialdeck", "LDAP", "0"));
     write(path, "<Table>\n" + record("Ann", "Lee", "111") + "</Table>");
-
     QWidget window;
-    const std::string without_slash = folder.path().substr(0, folder.path().size() - 1);
-    dialdeck::contacts_actions actions(&window, *settings, without_slash);
+    dialdeck::contacts_actions actions(&window, *settings, path.substr(0, path.rfind('/')));
     QSignalSpy calls(&actions, &dialdeck::contacts_actions::call_number);
     QSignalSpy ends(&actions, &dialdeck::contacts_actions::end_program);
-    {
-        modal_answers answers({[](QWidget* top) {
-            auto* dialog = qobject_cast<contacts_dialog*>(top);
-            ASSERT_NE(dialog, nullptr);
-            ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->list()->topLevelItemCount() == 1; }));
-            dialog->list()->setCurrentItem(dialog->list()->topLevelItem(0));
-            dialog->call_action()->trigger();
-        }});
-        EXPECT_EQ(actions.select_to_call(), dialdeck::contacts_outcome::done);
-    }
-    ASSERT_EQ(calls.count(), 1);
-    EXPECT_EQ(calls[0][0].toString(), "111");
-
+    modal_answers answers({[](QWidget* top) {
+                               auto* dialog = qobject_cast<contacts_dialog*>(top);
+                               ASSERT_TRUE(dialog && QTest::qWaitFor([&] {
+                                               return dialog->list()->topLevelItemCount() == 1;
+                                           }));
+                               dialog->list()->setCurrentItem(dialog->list()->topLevelItem(0));
+                               dialog->call_action()->trigger();
+                           },
+                           press_ok});
+    EXPECT_EQ(actions.select_to_call(), dialdeck::contacts_outcome::done);
     ASSERT_TRUE(settings->write("Dialdeck", "ContactsDressing", "236,233"));
-    modal_answers answers({press_ok});
     EXPECT_EQ(actions.manage(), dialdeck::contacts_outcome::end_program);
-    EXPECT_EQ(answers.titles, (std::vector<QString>{"Initializing..."}));
-    EXPECT_EQ(answers.texts, (std::vector<QString>{"Initialization error 102"}));
-    ASSERT_EQ(ends.count(), 1);
-    EXPECT_EQ(ends[0][0].toInt(), 1);
-    EXPECT_EQ(calls.count(), 1);
+    EXPECT_EQ(answers.texts.back(), "Initialization error 102");
+    EXPECT_EQ(answers.titles.back(), "Initializing...");
+    EXPECT_EQ(calls, QList<QList<QVariant>>{{QString("111")}});
+    EXPECT_EQ(ends, QList<QList<QVariant>>{{1}});
 }
 
 }  // namespace
