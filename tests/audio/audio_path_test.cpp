@@ -72,8 +72,7 @@ TEST(OutputTrim, ResetsAfterABurstAtMostOncePerTenSeconds) {
     const uint32_t start = 100000;
     output_trim trim(trim_schedule::A, start);
     int resets = 0, reset_at = 0;
-    // Events 1 s apart after a quiet start: the first sets the count to 0, so
-    // the 27th resets, and the 28th within the next 10 s does not.
+    // Events 1 s apart: the 27th resets, the 28th within the next 10 s does not.
     for (int event = 1; event <= 28; ++event) {
         if (trim.on_out_of_buffers(start + event * 1000)) {
             ++resets;
@@ -134,8 +133,7 @@ std::vector<int32_t> levels_for(mic_level_meter& meter, int16_t amplitude, int b
     return reported;
 }
 
-// The once-per-change reports of whole recordings are checked end to end (the
-// sound devices module); here the scale's edges and the 110 ms window.
+// Once-per-change reports of whole recordings: end to end (sound devices).
 TEST(MicLevel, AmplitudesMapToTheLevelScaleAndTheLoudestBufferOfA110MsWindowCounts) {
     const std::pair<int64_t, int32_t> rows[] = {
         {0, 0},      {99, 0},     {2000, 20},   {4000, 40},   {4001, 40},

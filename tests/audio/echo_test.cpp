@@ -19,9 +19,8 @@ echo_canceller make(int delay_ms, bool notch = false) {
 
 using signal = std::function<double(size_t)>;
 
-// Ticks of a call: the microphone element (near talker plus echo) is processed
-// and sent, then the received one (silence unless `far` is given), which the
-// speaker plays into the echo path.
+// Ticks of a call: the microphone (near talker plus echo) processed and sent, then the received
+// element (silence unless `far` is given) processed and played into the echo path.
 std::vector<int16_t> run(echo_canceller& ec, echo_path& path, int ticks,
                          const signal& near = nullptr, const signal& far = nullptr,
                          std::vector<int16_t>* mic = nullptr) {
@@ -200,8 +199,7 @@ TEST_F(EchoSupervisor, AGoodPingIsPublishedOnceAndARedirectKeepsIt) {
     }
 }
 
-// The real canceller on a silent path: three failures 11 s apart (a 0.5 s
-// ping, a second at once, then 10 s), the default delay, nothing published.
+// The real canceller on a silent path: three failures 11 s apart, the default delay kept.
 TEST_F(EchoSupervisor, ASilentPathFailsThreeTimesElevenSecondsApart) {
     echo_supervisor real;
     enable(real);

@@ -1,5 +1,4 @@
-// What is received: datagrams judged, ordered by the jitter buffer, played, and the session's
-// socket.
+// Received datagrams judged, ordered, played; the session's socket.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -59,8 +58,7 @@ TEST(RtpPacket, JudgesReceivedDatagramsBySize) {
     auto text = [](std::string s) { return std::vector<uint8_t>(s.begin(), s.end()); };
     // G.723.1, pack 1: N = 36 (24-byte payload), A = 16.
     const rtp_geometry g = compute_rtp_geometry(*find_codec(VOCODER_G723), 1);
-    const std::vector<uint8_t> csrc2(8, 0xCC);
-    const std::vector<uint8_t> extension = {0xBE, 0xDE, 0, 1, 9, 9, 9, 9};
+    const std::vector<uint8_t> csrc2(8, 0xCC), extension = {0xBE, 0xDE, 0, 1, 9, 9, 9, 9};
     std::vector<uint8_t> both = csrc2;
     both.insert(both.end(), extension.begin(), extension.end());
     struct row {
@@ -70,8 +68,7 @@ TEST(RtpPacket, JudgesReceivedDatagramsBySize) {
         uint32_t payload_bytes;
         size_t payload_offset;
     };
-    // A wrong version, a short header, a CSRC count or padding past the end: end to end (the RTP
-    // impairments module).
+    // A wrong version, a short header, CSRC or padding past the end: end to end (RTP impairments).
     const row rows[] = {
         {"N", packet(0x80, 24), rtp_verdict::decode, 24, 12},
         {"header only", packet(0x80, 0), rtp_verdict::silence, 0, 12},
@@ -133,9 +130,7 @@ class RtpReceiver : public ::testing::Test {
     recording_sink sink;
 };
 
-// Gaps, late and duplicate packets are counted end to end against what the lab did (the RTP
-// impairments module), and ordered by the jitter buffer (its own tests); which sizes are kept is
-// judged by the packet's own tests. Here what is played and logged.
+// Counts of gaps, late and duplicate packets: end to end (RTP impairments). Here play and log.
 TEST_F(RtpReceiver, GapLinesSilenceForShortPacketsAndThrottledBadPacketLines) {
     receiver.start(8, 1);
     for (uint16_t s : {100, 101, 105, 106}) deliver(s);
@@ -171,8 +166,7 @@ TEST_F(RtpReceiver, GapLinesSilenceForShortPacketsAndThrottledBadPacketLines) {
     EXPECT_TRUE(sink.played.empty());
 }
 
-// Every call opens its session on port 3400 and closes it end to end; here the failures, each
-// from its own loopback address (the RTP port is fixed).
+// The failures to open, each from its own loopback address (the RTP port is fixed).
 TEST(RtpStreamer, ATakenPortFailsUnflaggedBehindANatWithoutDiscoveryFlagged) {
     set_process_local_ip("127.0.31.1");
     log_reset_for_test();

@@ -1,5 +1,3 @@
-// The microphone-level capture: stopping it from inside its own level event,
-// and starts and stops from two threads.
 #include "core/mic_wizard.h"
 
 #include <gtest/gtest.h>
@@ -14,8 +12,7 @@
 namespace voxline::test {
 namespace {
 
-// Stops the capture from inside the level event, which must not wait for the
-// thread it runs on.
+// Stops the capture from inside the level event, which must not wait for its own thread.
 class stopping_callback : public recording_callback {
   public:
     mic_wizard* wizard = nullptr;

@@ -1,5 +1,4 @@
-// The client's tone codes through the call control, when the engine plays
-// the tones itself (no event interface), on a virtual card.
+// The client's tone codes, played by the engine itself (no event interface), on a virtual card.
 #include <gtest/gtest.h>
 #include <voxline/voxline.h>
 

@@ -49,20 +49,16 @@ def envelope(samples):
             for i in range(0, len(samples) - FRAME + 1, FRAME)]
 
 
-def _pearson(a, b):
-    try:
-        return statistics.correlation(a, b)
-    except statistics.StatisticsError:  # a constant envelope correlates with nothing
-        return 0.0
-
-
 def best_lag_correlation(reference, received, max_lag_frames=150):
     """(correlation, lag in frames) of the reference envelope found in the received one."""
     ref = envelope(reference)
     got = envelope(received)
     best = (0.0, 0)
     for lag in range(0, min(max_lag_frames, len(got) - len(ref)) + 1):
-        c = _pearson(ref, got[lag:lag + len(ref)])
+        try:
+            c = statistics.correlation(ref, got[lag:lag + len(ref)])
+        except statistics.StatisticsError:  # a constant envelope correlates with nothing
+            continue
         if c > best[0]:
             best = (c, lag)
     return best
@@ -70,8 +66,6 @@ def best_lag_correlation(reference, received, max_lag_frames=150):
 
 def tone_share(samples, hz):
     """Goertzel power at hz as a share of the samples' whole power (1.0: a pure tone)."""
-    if not samples:
-        return 0.0
     k = 2 * math.cos(2 * math.pi * hz / RATE)
     s1 = s2 = 0.0
     for x in samples:

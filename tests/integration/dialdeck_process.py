@@ -10,10 +10,8 @@ import tempfile
 import time
 import unittest
 
-from harness import ROOT, built_program
-from lab_process import wait_until  # noqa: F401 (also for bench/app)
-
-LAB = os.path.join(ROOT, "tools", "lab", "dialdeck-lab")
+from harness import built_program
+from lab_process import LAB, wait_until
 
 
 class Display:

@@ -1,7 +1,5 @@
-"""Processes for the end-to-end tests: the operator lab and voxline-call
-phones, each phone on its own loopback address and VOXLINE_HOME.
-
-Every wait is bounded; every process is stopped when its test ends."""
+"""The end-to-end tests' processes, each phone on its own loopback address and
+VOXLINE_HOME; every wait is bounded, every process stopped with its test."""
 
 import json
 import os
@@ -31,6 +29,12 @@ def built_program(name, variable):
     if not os.path.exists(program):
         raise unittest.SkipTest("%s not built (set %s or BUILD_DIR)" % (name, variable))
     return program
+
+
+def skip_loudly(what, reason):
+    """Skips, saying why where ctest looks for "<what> test skipped:"."""
+    print("%s test skipped: %s" % (what, reason), file=sys.stderr, flush=True)
+    raise unittest.SkipTest(reason)
 
 
 def phone_program():
@@ -90,6 +94,17 @@ class Program:
         self.lines.append(item)
         return item[1]
 
+    def _until(self, found, timeout):
+        """found() once it is something, waiting for lines up to timeout; else None."""
+        deadline = time.monotonic() + timeout
+        while True:
+            result = found()
+            if result is not None:
+                return result
+            remaining = deadline - time.monotonic()
+            if self._eof or remaining <= 0 or self._drain(remaining) is None:
+                return None
+
     def texts(self):
         while self._drain(0) is not None:
             pass
@@ -143,17 +158,14 @@ class Phone(Program):
         """Waits for a line matching pattern after the last one matched (or
         anywhere, with from_start); returns the match or None."""
         regex = re.compile(pattern)
-        deadline = time.monotonic() + timeout
-        while True:
+
+        def found():
             for index in range(0 if from_start else self._position, len(self.lines)):
                 match = regex.fullmatch(self.lines[index][1])
                 if match:
                     self._position = max(self._position, index + 1)
                     return match
-            remaining = deadline - time.monotonic()
-            if remaining <= 0 or self._eof:
-                return None
-            self._drain(remaining)
+        return self._until(found, timeout)
 
     def events(self):
         return [text for text in self.texts() if text.startswith("event ")]
@@ -183,16 +195,6 @@ class Host(Program):
         return [json.loads(text[len("event ChangeQuillonState "):])[0]
                 for _, text in self.lines if text.startswith("event ChangeQuillonState [")]
 
-    def _until(self, found, timeout):
-        """found() once it is something, waiting for lines up to timeout; else None."""
-        deadline = time.monotonic() + timeout
-        while True:
-            result = found()
-            if result is not None:
-                return result
-            if self._drain(deadline - time.monotonic()) is None:
-                return None
-
     def wait_state(self, state, timeout=10.0):
         """Waits until the control shows state after the one last waited
         for; True when it did."""
@@ -201,7 +203,6 @@ class Host(Program):
             if state in later:
                 self._seen += later.index(state) + 1
                 return True
-            return None
         return bool(self._until(shown, timeout))
 
     def wait_line(self, prefix, timeout=10.0):
@@ -211,12 +212,10 @@ class Host(Program):
 
     def command(self, line, timeout=10.0):
         """Sends a command; its ok/error answer line."""
+        first = len(self.texts())
         self.send(line)
-        deadline = time.monotonic() + timeout
-        while True:
-            answer = self._drain(deadline - time.monotonic())
-            if answer is None or answer.startswith(("ok", "error")):
-                return answer
+        return self._until(lambda: next((text for _, text in self.lines[first:]
+                                         if text.startswith(("ok", "error"))), None), timeout)
 
     def state(self):
         answer = self.command("state")
@@ -243,6 +242,8 @@ class EndToEndTest(unittest.TestCase):
         self.labs = []
         self.phones = []
         self.addCleanup(self._stop_all)
+        self.folder = tempfile.mkdtemp(prefix="voxline-test-")
+        self.addCleanup(shutil.rmtree, self.folder, True)
 
     def _stop_all(self):
         for phone in self.phones:
@@ -339,14 +340,11 @@ class SpokenAudioTest(EndToEndTest):
 
     @classmethod
     def setUpClass(cls):
-        cls.folder = tempfile.mkdtemp(prefix="voxline-audio-")
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.folder, ignore_errors=True)
+        cls.sounds = tempfile.mkdtemp(prefix="voxline-audio-")
+        cls.addClassCleanup(shutil.rmtree, cls.sounds, True)
 
     @classmethod
     def wav(cls, name, samples):
-        path = os.path.join(cls.folder, name + ".wav")
+        path = os.path.join(cls.sounds, name + ".wav")
         audio_check.write_wav(path, samples)
         return path

@@ -54,9 +54,6 @@ class Lab:
             raise RuntimeError("control connection closed")
         return json.loads(answer)
 
-    def state(self, endpoint):
-        return self.command("state %s" % endpoint)["endpoint"]
-
     def messages(self, endpoint):
         return self.command("messages %s" % endpoint)["messages"]
 
@@ -71,8 +68,7 @@ class Lab:
             self.process.kill()
             self.process.wait(timeout=5)
         finally:
-            for closable in ("_reader", "_control"):
-                if hasattr(self, closable):
-                    getattr(self, closable).close()
-            if self.process.stdout:
-                self.process.stdout.close()
+            for stream in (getattr(self, "_reader", None), getattr(self, "_control", None),
+                           self.process.stdout):
+                if stream:
+                    stream.close()

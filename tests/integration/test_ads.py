@@ -4,17 +4,9 @@ CA) and plain HTTP; the rotation is walked by tests/app/ads."""
 import os
 import struct
 import subprocess
-import tempfile
-import unittest
 
-from harness import EndToEndTest
+from harness import EndToEndTest, built_program
 
-
-def probe_program():
-    program = os.environ.get("ADS_PROBE")
-    if not program or not os.path.exists(program):
-        raise unittest.SkipTest("ads_probe not built (set ADS_PROBE)")
-    return program
 
 
 class AdsTest(EndToEndTest):
@@ -22,13 +14,11 @@ class AdsTest(EndToEndTest):
 
     def setUp(self):
         super().setUp()
-        self.program = probe_program()
+        self.program = built_program("ads_probe", "ADS_PROBE")
         self.address = self.network.lab_address(0)
         self.https = "https://%s:2743/ads/" % self.address
         self.http = "http://%s:2780/ads/" % self.address
-        self.work = tempfile.TemporaryDirectory()
-        self.addCleanup(self.work.cleanup)
-        self.tls = os.path.join(self.work.name, "tls")
+        self.tls = os.path.join(self.folder, "tls")
         self.ca = os.path.join(self.tls, "ca.pem")
 
     def lab(self, *extra):
@@ -36,7 +26,7 @@ class AdsTest(EndToEndTest):
 
     def probe(self, *args, code=0):
         done = subprocess.run([self.program] + list(args), capture_output=True, text=True,
-                              timeout=150, cwd=self.work.name)
+                              timeout=150, cwd=self.folder)
         self.assertEqual(done.returncode, code, done.stdout + done.stderr)
         return done.stdout.splitlines()
 
@@ -46,7 +36,7 @@ class AdsTest(EndToEndTest):
 
     def test_lab_pictures(self):
         lab = self.lab()
-        png = os.environ.get("ADS_SCREENSHOT") or os.path.join(self.work.name, "ad.png")
+        png = os.environ.get("ADS_SCREENSHOT") or os.path.join(self.folder, "ad.png")
         os.makedirs(os.path.dirname(os.path.abspath(png)), exist_ok=True)
         rows = [
             # picture, frames, size, how long each frame shows (ms)
@@ -79,7 +69,3 @@ class AdsTest(EndToEndTest):
                                   ("http", "/ads/animated.gif", 200),
                                   ("https", "/ads/still.bmp", 200),
                                   ("https", "/ads/missing.gif", 404)])
-
-
-if __name__ == "__main__":
-    unittest.main()

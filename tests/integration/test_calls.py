@@ -2,7 +2,6 @@
 busy and invalid numbers, an early hang-up and calls between two phones."""
 
 import time
-import unittest
 
 from harness import EndToEndTest
 
@@ -58,7 +57,3 @@ class CallTest(EndToEndTest):
                 call = lab.command("calls")["calls"][-1]
                 self.assertEqual(call["kind"], "line")
                 self.assertEqual("connected" in call["times"], bool(answer), call)
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -2,7 +2,6 @@
 These need no call agent and run in every build."""
 
 import os
-import shutil
 import subprocess
 import tempfile
 import unittest
@@ -17,12 +16,11 @@ def run(args, env=None, timeout=30):
 
 class CommandLineTest(unittest.TestCase):
     def test_help_and_version(self):
-        result = run(["--help"])
-        self.assertEqual(result.returncode, 0)
-        self.assertIn("--call-agent", result.stdout)
-        result = run(["--version"])
-        self.assertEqual(result.returncode, 0)
-        self.assertRegex(result.stdout, r"^voxline-call \d+\.\d+\.\d+\.\d+\n$")
+        for option, output in (("--help", r"--call-agent"),
+                               ("--version", r"^voxline-call \d+\.\d+\.\d+\.\d+\n$")):
+            result = run([option])
+            self.assertEqual(result.returncode, 0)
+            self.assertRegex(result.stdout, output)
 
     def test_bad_options_exit_2_with_a_message(self):
         cases = [
@@ -45,16 +43,13 @@ class CommandLineTest(unittest.TestCase):
                 self.assertEqual(result.stdout, "")
 
     def test_a_missing_engine_or_a_refused_configuration_exits_1(self):
-        home = tempfile.mkdtemp(prefix="voxline-home-")
-        self.addCleanup(shutil.rmtree, home, True)
+        home = tempfile.TemporaryDirectory(prefix="voxline-home-")
+        self.addCleanup(home.cleanup)
         missing = run(["--call-agent", "127.0.0.1"], env={"VOXLINE_ENGINE": "/nonexistent.so"})
         self.assertEqual((missing.returncode, "cannot load the engine" in missing.stderr),
                          (1, True), missing.stderr)
         # G.711 needs an even pack count.
         refused = run(["--call-agent", "127.0.0.1", "--local-ip", "127.0.0.1", "--codec", "g711a",
-                       "--pack", "3"], env={"VOXLINE_HOME": home})
+                       "--pack", "3"], env={"VOXLINE_HOME": home.name})
         self.assertEqual(refused.returncode, 1)
         self.assertIn("error ConfigureCallParameters 0x80070057", refused.stdout)
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,21 +1,13 @@
 """The directory client against the lab's directory server, in each of the
 server's modes (the other request codes are walked by tests/app)."""
 
-import os
 import subprocess
-import unittest
 
-from harness import EndToEndTest
+from harness import EndToEndTest, built_program
 
 LOOKUP = ["9", "2191001:undefined", "2"]
 ALMA = "Alma:Berg:7001:0:alma@lab.invalid:1::K7001:lab"
 
-
-def probe_program():
-    program = os.environ.get("DIRECTORY_PROBE")
-    if not program or not os.path.exists(program):
-        raise unittest.SkipTest("directory_probe not built (set DIRECTORY_PROBE)")
-    return program
 
 
 class DirectoryTest(EndToEndTest):
@@ -23,7 +15,7 @@ class DirectoryTest(EndToEndTest):
 
     def setUp(self):
         super().setUp()
-        self.program = probe_program()
+        self.program = built_program("directory_probe", "DIRECTORY_PROBE")
         self.lab = self.start_lab()
         self.address = self.network.lab_address(0)
 
@@ -60,7 +52,3 @@ class DirectoryTest(EndToEndTest):
                          ["normal", "split", "wrong-code", "garbage", "silent"])
         self.assertTrue(all(r["request"] == "POST / HTTP/1.1\r\n\r\n9|2191001:undefined|2|[]"
                             for r in requests))
-
-
-if __name__ == "__main__":
-    unittest.main()

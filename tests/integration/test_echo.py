@@ -1,14 +1,9 @@
-"""Echo end to end. A call to the lab's echo line over a virtual card whose
-speaker comes back into its microphone measures the path with the ping and
-reports it once; a fixed delay sends no ping. Between two phones the callee's
-card leaks its speaker into its microphone, so the caller hears its own speech
-come back unless the callee suppresses it; in double talk the callee's own
-speech must still get through."""
+"""Echo end to end: the delay ping over a card whose speaker leaks into its
+microphone, and a callee suppressing the caller's echo but not its own speech."""
 
 import math
 import os
 import re
-import unittest
 
 import audio_check
 from harness import EndToEndTest, SpokenAudioTest
@@ -129,7 +124,3 @@ class EchoDelayTest(EndToEndTest):
         self.assertIn("]Using 200 ms echo canceller latency.\n", phone.log())
         self.assertNotIn("Initiating echo canceller", phone.log())
         self.assertEqual(self.reported_delays(phone), [])
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,11 +1,9 @@
-"""Only the call agent controls the phone: commands from a third socket, on
-another host or on the call agent's host but another port, change nothing
-and draw no answer."""
+"""Only the call agent controls the phone: a third socket's commands change
+nothing and draw no answer."""
 
 import re
 import socket
 import time
-import unittest
 
 from harness import EndToEndTest
 
@@ -62,7 +60,3 @@ class ForeignSenderTest(EndToEndTest):
         self.assertEqual(sorted({sender for sender, _ in dropped}), expected)
         if elapsed < 9.0:  # all within one 10-second window: one line each
             self.assertEqual(sorted(dropped), [(sender, "") for sender in expected])
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,9 +1,6 @@
-"""The behind-NAT test after logon, end to end: the lab's NAT service answering
-with another address (then advertised by a call without a relay) or with our
-own. The override file and a silent service are walked by the relay tests
-and tests/nat."""
+"""The behind-NAT test after logon against the lab's NAT service (the override
+file and a silent service are walked by test_relay and tests/nat)."""
 
-import unittest
 
 from harness import EndToEndTest
 
@@ -44,7 +41,3 @@ class NatDiscoveryTest(EndToEndTest):
                                   for r in lab.command("nat report")["requests"]],
                                  [("%s:3400" % phone.address, "GetNAT\0", True)] * 2)
                 phone.stop()
-
-
-if __name__ == "__main__":
-    unittest.main()

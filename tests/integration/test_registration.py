@@ -1,7 +1,6 @@
 """Registration, endpoint information, refusals and logoff, end to end."""
 
 import signal
-import unittest
 
 from harness import EndToEndTest
 
@@ -58,7 +57,3 @@ class RegistrationTest(EndToEndTest):
             with self.subTest(text=text):
                 self.assertTrue(lab.command("ldap %s %s" % (phone.address, text))["ok"])
                 self.expect(phone, "event Status %d 0" % status)
-
-
-if __name__ == "__main__":
-    unittest.main()

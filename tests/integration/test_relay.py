@@ -1,10 +1,8 @@
-"""Calls through the lab's media relay, end to end: a phone behind a NAT
-(the override file) with the relay as its proxy, granted, refused and with
-a relay that never answers the probe, calling and answering."""
+"""Calls through the lab's media relay from a phone behind a NAT (the override
+file): granted, refused and a relay that never answers the probe."""
 
 import os
 import re
-import unittest
 
 from harness import EndToEndTest
 
@@ -41,10 +39,8 @@ class RelayTest(EndToEndTest):
         self.expect(phone, "event Disconnected 0", timeout=15)
         crcx_answer = self.answer_to(lab, phone, "CRCX")
         self.assertTrue(crcx_answer.startswith("200 "), crcx_answer)
-
-        def freed():
-            return [a for a in self.report(lab)["allocations"] if a["freed"]]
-        allocations = lab.wait_for(freed, timeout=5)
+        allocations = lab.wait_for(
+            lambda: [a for a in self.report(lab)["allocations"] if a["freed"]], timeout=5)
         self.assertEqual(len(allocations), 1, self.report(lab))
         allocation = allocations[0]
         # The relay learns the phone's RTP socket from its probe: RTP, probe and
@@ -85,14 +81,8 @@ class RelayTest(EndToEndTest):
         self.assertNotIn("event Answered", callee.events())
 
         # The relay was asked for the callee's port, probed 9 times in vain, then freed.
-        def names():
-            names = [m["text"].split()[0] for m in self.report(lab)["messages"]]
-            return names if "PROXY_DEALLOC" in names else None
-        texts = lab.wait_for(names, timeout=10)
-        self.assertEqual(texts, ["PROXY_ALLOC"] + ["PROXY_PROBE"] * 9 + ["PROXY_DEALLOC"],
+        names = lambda: [m["text"].split()[0] for m in self.report(lab)["messages"]]  # noqa: E731
+        lab.wait_for(lambda: "PROXY_DEALLOC" in names(), timeout=10)
+        self.assertEqual(names(), ["PROXY_ALLOC"] + ["PROXY_PROBE"] * 9 + ["PROXY_DEALLOC"],
                          "%s\n%s" % (self.report(lab), callee.describe()))
         self.assertEqual(callee.events().count("event Disconnected 0"), 1, callee.events())
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,27 +1,17 @@
-"""A call's RTP as a packet analyser sees it on lo: one clean stream each way
-with the codec's payload name and packet rate, the QoS byte on every packet
-the phone sends and timestamps 8 per millisecond apart. Needs root and
-dumpcap; without them it says why and is reported skipped."""
+"""A call's RTP as a packet analyser sees it on lo. Needs root and dumpcap,
+else says why and is skipped."""
 
 import os
 import re
 import shutil
 import signal
 import subprocess
-import sys
-import tempfile
 import time
-import unittest
 
-from harness import EndToEndTest
+from harness import EndToEndTest, skip_loudly
+from lab_process import wait_until
 
-SKIP_MARK = "RTP capture test skipped:"
 PACKET_MS = 20  # --pack 4 of G.711
-
-
-def skip(reason):
-    print("%s %s" % (SKIP_MARK, reason), file=sys.stderr, flush=True)
-    raise unittest.SkipTest(reason)
 
 
 def tshark(capture, *args):
@@ -34,13 +24,11 @@ class RtpCaptureTest(EndToEndTest):
 
     def setUp(self):
         if os.geteuid() != 0:
-            skip("needs root to capture on lo")
+            skip_loudly("RTP capture", "needs root to capture on lo")
         for tool in ("dumpcap", "tshark"):
             if not shutil.which(tool):
-                skip("%s is not installed" % tool)
+                skip_loudly("RTP capture", "%s is not installed" % tool)
         super().setUp()
-        self.folder = tempfile.mkdtemp(prefix="voxline-capture-")
-        self.addCleanup(shutil.rmtree, self.folder, True)
 
     def test_a_call_to_the_echo_line_is_clean_on_the_wire(self):
         self.start_lab()
@@ -64,11 +52,10 @@ class RtpCaptureTest(EndToEndTest):
 
         self.addCleanup(stop)
         # The file appears once dumpcap captures; a moment more for the filter.
-        deadline = time.monotonic() + 10
-        while time.monotonic() < deadline and not os.path.exists(capture):
-            if dumpcap.poll() is not None:
-                skip("dumpcap cannot capture on lo: %s" % dumpcap.stderr.read().strip()[:200])
-            time.sleep(0.05)
+        wait_until(lambda: os.path.exists(capture) or dumpcap.poll() is not None, 10, 0.05)
+        if dumpcap.poll() is not None:
+            skip_loudly("RTP capture", "dumpcap cannot capture on lo: %s"
+                        % dumpcap.stderr.read().strip()[:200])
         time.sleep(0.5)
         phone = self.echo_call(["--qos", "184", "--codec", "g711u", "--pack", "4",
                                 "--audio=virtual:mic=tone:440,speaker=discard"], 4)
@@ -95,7 +82,3 @@ class RtpCaptureTest(EndToEndTest):
         self.assertEqual({int(f[0], 16) for f in fields}, {0xB8})
         steps = {(int(b[1]) - int(a[1])) % 2**32 for a, b in zip(fields, fields[1:])}
         self.assertEqual(steps, {8 * PACKET_MS})
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,13 +1,8 @@
-"""The phone's sound devices through voxline-call and the virtual card: held
-only during a call, their failures reported as the engine's codes, and the
-microphone level without a call."""
+"""The phone's sound devices through voxline-call and the virtual card."""
 
 import os
-import shutil
 import subprocess
-import tempfile
 import time
-import unittest
 
 import audio_check
 from harness import EndToEndTest, phone_program
@@ -15,11 +10,6 @@ from harness import EndToEndTest, phone_program
 
 class SoundDeviceTest(EndToEndTest):
     block = 61
-
-    def setUp(self):
-        super().setUp()
-        self.folder = tempfile.mkdtemp(prefix="voxline-sound-")
-        self.addCleanup(shutil.rmtree, self.folder, True)
 
     def test_the_speaker_plays_only_while_a_call_holds_the_devices(self):
         speaker = os.path.join(self.folder, "speaker.wav")
@@ -95,7 +85,3 @@ class SoundDeviceTest(EndToEndTest):
         phone.send("quit")
         self.assertEqual(phone.wait_exit(), 0, phone.describe())
         self.assertNotIn("event ConnectedToCallAgent", phone.events())
-
-
-if __name__ == "__main__":
-    unittest.main()

@@ -1,25 +1,15 @@
-"""The application's web requests (version check, PIN check) against the
-lab's HTTPS and HTTP services, with good and bad certificates, a hanging
-service and a closed port. The version check's outcomes are walked by
-tests/app/web."""
+"""The application's web requests against the lab's HTTPS and HTTP services
+(the version check's outcomes are walked by tests/app/web)."""
 
 import os
 import subprocess
-import tempfile
 import time
-import unittest
 
-from harness import EndToEndTest
+from harness import EndToEndTest, built_program
 
 ALMA = "Alma,Berg,7001,0,alma@lab.invalid,1,,K7001,lab,2191001,%s,127.0.0.1,2740"
 UNREACHABLE = "box=error caption=Error text=An error occured trying to reach your web service."
 
-
-def probe_program():
-    program = os.environ.get("WEB_PROBE")
-    if not program or not os.path.exists(program):
-        raise unittest.SkipTest("web_probe not built (set WEB_PROBE)")
-    return program
 
 
 class WebServicesTest(EndToEndTest):
@@ -27,16 +17,14 @@ class WebServicesTest(EndToEndTest):
 
     def setUp(self):
         super().setUp()
-        self.program = probe_program()
+        self.program = built_program("web_probe", "WEB_PROBE")
         self.address = self.network.lab_address(0)
         self.https = "%s:2743" % self.address
         self.http = "%s:2780" % self.address
-        self.tls = tempfile.TemporaryDirectory()
-        self.addCleanup(self.tls.cleanup)
-        self.ca = os.path.join(self.tls.name, "ca.pem")
+        self.ca = os.path.join(self.folder, "ca.pem")
 
     def lab(self, variant="good"):
-        return self.start_lab(extra=["--tls-dir", self.tls.name, "--tls-variant", variant])
+        return self.start_lab(extra=["--tls-dir", self.folder, "--tls-variant", variant])
 
     def probe(self, *args):
         done = subprocess.run([self.program] + list(args), capture_output=True, text=True,
@@ -117,7 +105,3 @@ class WebServicesTest(EndToEndTest):
         self.assertTrue(14 <= time.monotonic() - started < 25)  # the 15 s time-out
         self.assertEqual(self.check("http://%s:9;version.xml" % self.address),  # nothing listens
                          [UNREACHABLE, "outcome=go_on"])
-
-
-if __name__ == "__main__":
-    unittest.main()

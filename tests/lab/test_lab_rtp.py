@@ -81,7 +81,3 @@ class ImpairerTest(unittest.TestCase):
         self.assertEqual(len(out), 1000 - done["lost"])
         self.assertTrue(all(50 <= delay <= 80 for _, delay in out))
         self.assertEqual(done["jittered"], len(out))
-
-
-if __name__ == "__main__":
-    unittest.main()

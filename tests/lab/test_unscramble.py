@@ -26,7 +26,3 @@ class UnscrambleTest(unittest.TestCase):
             with self.subTest(text=text):
                 self.assertEqual(unscramble_hex(hex_text), text)
         self.assertEqual(len(set(lines)), len(lines))
-
-
-if __name__ == "__main__":
-    unittest.main()

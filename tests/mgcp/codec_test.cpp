@@ -1,9 +1,6 @@
-// Reading and writing MGCP text: each parameter through its reader and writer,
-// what is dropped or answered 510 or 528, the requested-event grammar and the
-// minimal session description.
+// Reading and writing MGCP text, the requested-event grammar and the session description.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <functional>
 
 #include "mgcp/mgcp_builders.h"
@@ -144,7 +141,6 @@ TEST(mgcp_parse, each_text_gives_the_expected_record) {
         {"AUCX 1 aaln/0 MGCP 1.0\r\n", MGCP_AUCX},
         {"RSIP 1 aaln/0 MGCP 1.0\r\n", MGCP_RSIP},
         {"crcx 1 aaln/0 MGCP 1.0\r\n", MGCP_CRCX},
-        {"RQNT 1 aaln/0 MGCP 0.1\r\n", MGCP_UNPARSED, 528},
         {"RQNT 1 aaln/0 MGCP 1.1\r\n", MGCP_UNPARSED, 528},
         {"RQNT 1 aaln/0\r\n", MGCP_UNPARSED, 528},
         {"RQNT 1 aaln/0@gw.example.net MGCP 1.0\r\n", MGCP_RQNT},
@@ -163,7 +159,6 @@ TEST(mgcp_parse, each_text_gives_the_expected_record) {
         {H + "S: L/xyz\r\n", MGCP_UNPARSED, 510},
         {H + "S: dl\r\n", MGCP_UNPARSED, 510},
         {H + "S: L/dl, L/v, L/bz, L/e, L/z, L/pg\r\n", MGCP_UNPARSED, 510},
-        {H + "S: L/dl, L/v, L/bz, L/e, L/z\r\n", MGCP_RQNT},
         {H + "S: L/ci(abc\r\n", MGCP_UNPARSED, 510},
         {H + "S: L/dl)\r\n", MGCP_UNPARSED, 510},
         {H + "K: 1 2 3 4 5 6 7 8 9 10 11\r\n", MGCP_UNPARSED, 510},

@@ -1,5 +1,4 @@
-// Shared pieces of the MGCP tests: a fake clock, a call control that records
-// what the endpoint asked of it, and a call agent on a loopback socket.
+// A fake clock, a call control that records what the endpoint asked, a call agent on loopback.
 #pragma once
 
 #include <arpa/inet.h>
@@ -101,8 +100,7 @@ class fake_call_control : public mgcp_call_control {
     }
 };
 
-// The far side of the endpoint: a loopback socket that plays the call agent
-// (or, on another address or port, a stranger).
+// The call agent on a loopback socket (or, on another address or port, a stranger).
 class fake_call_agent {
   public:
     explicit fake_call_agent(const char* address = "127.0.0.1", uint16_t port = 0)
@@ -111,8 +109,7 @@ class fake_call_agent {
     }
     uint16_t port() const { return bound_port(m_socket); }
 
-    // The next datagram from the endpoint, "" after the wait. Checks the
-    // trailing NUL every datagram carries.
+    // The next datagram from the endpoint without its trailing NUL, "" after the wait.
     std::string receive(int wait_ms = 1000) {
         char buffer[512];
         int length = sizeof buffer;

@@ -57,11 +57,10 @@ TEST(NatAnswer, ReadsPortThenDottedAddressWithinBounds) {
 
 constexpr const char* SERVICE = "10.0.0.1";
 constexpr uint16_t SERVICE_PORT = 2829;
-constexpr const char* LOCAL = "10.1.1.5";
 
 class NatQuery : public ::testing::Test {
   protected:
-    nat_query_result run() { return nat_query(peer, SERVICE, SERVICE_PORT, LOCAL, 3400); }
+    nat_query_result run() { return nat_query(peer, SERVICE, SERVICE_PORT, "10.1.1.5", 3400); }
     // Answers the n-th request (1-based) after 50 ms with text.
     void answer_request(size_t n, std::string text) {
         peer.on_send = [n, text](scripted_channel& c, const scripted_channel::sent_datagram&) {

@@ -1,6 +1,4 @@
-// A minimal call agent on loopback for engine tests: answers every command
-// with 200, asks for hook events after the registration, records every
-// datagram and can send commands of its own.
+// A call agent on loopback that answers 200, asks for hook events after the restart and records.
 #pragma once
 
 #include <arpa/inet.h>

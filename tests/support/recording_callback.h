@@ -1,5 +1,4 @@
-// An IVXLCallback that records every event as one text line, the way the
-// headless phone prints them, and lets a test wait for one.
+// An IVXLCallback that records every event as one line, as the headless phone prints them.
 #pragma once
 
 #include <voxline/voxline.h>

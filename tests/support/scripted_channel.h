@@ -1,6 +1,4 @@
-// A datagram_channel whose peer and clock a test scripts: datagrams arrive at
-// set times, sends are recorded, and a wait that nothing ends moves the clock
-// by its whole length.
+// A datagram_channel with a scripted peer and clock: a wait that nothing ends moves the clock.
 #pragma once
 
 #include <algorithm>

@@ -1,7 +1,5 @@
-// Private engine directories, so logs, markers and the key store never leak
-// between tests or into the user's home. Including this header gives the
-// whole process one (set before main, removed at exit); a temp_home gives one
-// test its own and hands the process's back when it ends.
+// Private engine directories: the process gets one on inclusion; a temp_home gives one test its
+// own.
 #pragma once
 
 #include <stdlib.h>

@@ -1,6 +1,4 @@
-// The scrambled layout itself is read back by the lab's independent
-// unscrambler (tests/lab, through scramble_samples); here the size rules and
-// what every scrambling must show.
+// The layout is read back by the lab's unscrambler (tests/lab, through scramble_samples).
 #include "util/account_scrambler.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,3 @@
-// A flood of identical reports costs one line per key and 10 s window; the
-// next line let through tells how many were held back.
 #include "util/rate_limit.h"
 
 #include <gtest/gtest.h>

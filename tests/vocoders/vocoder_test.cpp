@@ -1,21 +1,19 @@
-// The codec table and the codecs' framing; how well they keep speech is heard in calls (the RTP
-// audio module).
+// The codec table and the codecs' framing; how well they keep speech is heard in calls.
+#include "vocoders/vocoder.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <tuple>
 
-// The codecs log only on failure; that stays out of the user's engine directory.
-#include "support/temp_home.h"
-#include "vocoders/vocoder.h"
+#include "support/temp_home.h"  // the codecs log on failure
 
 namespace voxline::test {
 namespace {
 
-// Frame and packet sizes per pack count are checked with the RTP geometry (audio tests); whole
-// payloads and decoded lengths through the voxline-codec tool; decoding into the session's buffer,
-// and encoding into one frame's room, never writing past it: the vocoder fuzz target.
+// Sizes per pack count: the RTP geometry; whole payloads: the voxline-codec tool; writes past the
+// room: the vocoder fuzz target.
 TEST(CodecTable, PayloadTypesAndUnknownCodes) {
     for (auto [code, payload_type] : {std::pair{VOCODER_G711U, 0u},
                                       {VOCODER_G711A, 8u},

@@ -1,12 +1,9 @@
-// The voxline-codec tool end to end, its files in the process's private directory, and the WAV
-// reader it shares with the engine. How well each codec keeps speech is checked in calls (the RTP
-// audio module).
+// The voxline-codec tool end to end, and the WAV reader it shares with the engine.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <numeric>
 #include <tuple>
 

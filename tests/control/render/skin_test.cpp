@@ -27,7 +27,7 @@ QByteArray flat_bmp(int width, int height, QRgb colour, bool core_header, bool w
     put(b, 14 + header + int64_t{row} * height, 4);
     put(b, 0, 4), put(b, 14 + header, 4), put(b, header, 4);
     put(b, width, side), put(b, height, side), put(b, 1, 2), put(b, 24, 2);
-    if (!core_header) put(b, 0, 24);
+    if (!core_header) b.append(QByteArray(24, 0));
     if (!with_pixels) return b;
     QByteArray line;
     put(line, colour & 0xFFFFFF, 3);  // blue, green, red

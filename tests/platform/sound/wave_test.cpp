@@ -1,5 +1,4 @@
-// The wave API over the virtual card, the sound player on it, the PortAudio options, and the
-// timer and queue of the threads behind it.
+// The wave API over the virtual card, the sound player, the PortAudio options, timer and queue.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -22,7 +21,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-class WaveVirtual : public virtual_card_test_base {};
+using WaveVirtual = virtual_card_test_base;
 
 TEST_F(WaveVirtual, OpenCallAndSelectionErrors) {
     select("");
@@ -115,8 +114,7 @@ TEST_F(WaveVirtual, HeadersPlayInQueueOrderAndLoopsRepeatUntilTheirCountOrABreak
     }
 }
 
-// Nothing is called back after a close; with callbacks that re-queue their buffers, at the end of
-// every call (end to end).
+// Nothing is called back after a close (with re-queueing callbacks: end to end, every call).
 TEST_F(WaveVirtual, ResetAndCloseHandBackEveryHeaderBeforeReturning) {
     select("mic=tone:1000");
     done_log log, input_log;

@@ -4,30 +4,21 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <functional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "alsa/test_alsa_system.h"
 #include "platform/sound/sound_backend.h"
 #include "platform/sound/sound_mixer.h"
 #include "platform/sound/sound_player.h"
+#include "support/eventually.h"
 #include "virtual_card_fixture.h"
 
 namespace voxline::test {
 namespace {
-
-// The test devices are unclocked: polls for up to 5 s.
-bool wait_until(const std::function<bool()>& done) {
-    for (int waited = 0; !done() && waited < 5000; ++waited)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return done();
-}
 
 class PortAudioAlsa : public ::testing::Test {
   protected:
@@ -55,7 +46,7 @@ class PortAudioAlsa : public ::testing::Test {
         std::vector<test_buffer> buffers(headers, test_buffer(800));
         queue_buffers(true, in, buffers);
         EXPECT_EQ(wave_in_start(in), WAVE_OK);
-        EXPECT_TRUE(wait_until([&] { return log.count() >= headers; }));
+        EXPECT_TRUE(eventually([&] { return log.count() >= headers; }));
         EXPECT_EQ(wave_in_close(in), WAVE_OK);
         std::vector<int16_t> samples;
         for (const auto& b : buffers)
@@ -92,8 +83,7 @@ TEST_F(PortAudioAlsa, CapturesTheFileSampleForSampleAt8000HzAndResamples48000Hz)
     EXPECT_NEAR(crossings, 400, 4);
 }
 
-// Headers played without silence added when the output runs dry; then a sound, which closes its
-// output from its own done callback, on the driver thread.
+// Headers play without silence added between them; a sound closes its output from its callback.
 TEST_F(PortAudioAlsa, PlaysHeadersAndASoundIntoTheSpeakerAndLetsGoOfTheOutput) {
     const std::string speaker = alsa_dir() + "/speaker.raw";
     auto speaker_holds = [&](const std::vector<int16_t>& expected) {
@@ -109,9 +99,9 @@ TEST_F(PortAudioAlsa, PlaysHeadersAndASoundIntoTheSpeakerAndLetsGoOfTheOutput) {
     for (size_t i = 0; i < expected.size(); ++i)
         (i < 1600 ? buffers[i / 800] : third[0]).pcm[i % 800] = expected[i];
     queue_buffers(false, out, buffers);
-    ASSERT_TRUE(wait_until([&] { return log.count() >= 2; }));
+    ASSERT_TRUE(eventually([&] { return log.count() >= 2; }));
     queue_buffers(false, out, third);
-    ASSERT_TRUE(wait_until([&] { return log.count() >= 3; }));
+    ASSERT_TRUE(eventually([&] { return log.count() >= 3; }));
     ASSERT_EQ(wave_out_close(out), WAVE_OK);
     speaker_holds(expected);
 
@@ -124,9 +114,9 @@ TEST_F(PortAudioAlsa, PlaysHeadersAndASoundIntoTheSpeakerAndLetsGoOfTheOutput) {
     ASSERT_TRUE(play_sound_async(image.data(), image.size()));
     // Once played, the sound has closed its output: the backend may be changed, which also
     // ends its driver thread.
-    ASSERT_TRUE(wait_until([] { return wave_select_backend("virtual") == WAVE_OK; }));
+    ASSERT_TRUE(eventually([] { return wave_select_backend("virtual") == WAVE_OK; }));
     // The thread may still be finishing when its callback dropped the last hold on the backend.
-    wait_until([&] { return read_file(speaker).size() >= digit.size() * 2; });
+    eventually([&] { return read_file(speaker).size() >= digit.size() * 2; });
     speaker_holds(digit);
 }
 
