@@ -14,6 +14,7 @@ resident memory (VmHWM).
 Uses 127.0.92.x and display :92."""
 
 import argparse
+import contextlib
 import os
 import re
 import shutil
@@ -97,15 +98,27 @@ def idle_cost(display, tls, seconds):
         shutil.rmtree(folder, ignore_errors=True)
 
 
+@contextlib.contextmanager
+def bench_lab():
+    """The lab, its HTTPS folder and the Xvfb display the application benchmarks run
+    against: (tls folder, display, lab)."""
+    tls = tempfile.mkdtemp(prefix="dialdeck-bench-tls-")
+    display = Display(DISPLAY)
+    lab = Lab(address=LAB_ADDRESS, port=2727, nat_port=2829, extra=["--tls-dir", tls])
+    try:
+        yield tls, display, lab
+    finally:
+        lab.stop()
+        display.stop()
+        shutil.rmtree(tls, ignore_errors=True)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--runs", type=int, default=5)
     parser.add_argument("--seconds", type=float, default=30.0)
     args = parser.parse_args()
-    tls = tempfile.mkdtemp(prefix="dialdeck-bench-tls-")
-    display = Display(DISPLAY)
-    lab = Lab(address=LAB_ADDRESS, port=2727, nat_port=2829, extra=["--tls-dir", tls])
-    try:
+    with bench_lab() as (tls, display, _):
         for login in (False, True):
             total, after_shown = startup_runs(display, tls, login, args.runs)
             print("start-up to Idle, login %s: median %.0f ms over %d runs "
@@ -114,10 +127,6 @@ def main():
         cpu, rss = idle_cost(display, tls, args.seconds)
         print("idle, logged on, %.0f s: CPU %.3f %% of one core, peak RSS %.1f MiB"
               % (args.seconds, cpu, rss / 1024.0))
-    finally:
-        lab.stop()
-        display.stop()
-        shutil.rmtree(tls, ignore_errors=True)
 
 
 if __name__ == "__main__":
