@@ -3,19 +3,11 @@
 #include <climits>
 #include <vector>
 
+#include "fields.h"
+
 namespace dialdeck {
 
 namespace {
-
-std::vector<std::string_view> split(std::string_view text, char sep) {
-    std::vector<std::string_view> parts;
-    for (;;) {
-        const auto at = text.find(sep);
-        parts.push_back(text.substr(0, at));
-        if (at == std::string_view::npos) return parts;
-        text.remove_prefix(at + 1);
-    }
-}
 
 bool blank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -42,8 +34,8 @@ long long version_part(std::string_view part) {
 }
 
 int compare_versions(std::string_view a, std::string_view b, char sep, int count) {
-    const auto left = split(a, sep);
-    const auto right = split(b, sep);
+    const auto left = split_views(a, sep);
+    const auto right = split_views(b, sep);
     if (count < 0 || left.size() != static_cast<std::size_t>(count) ||
         right.size() != static_cast<std::size_t>(count))
         return -2;
