@@ -15,7 +15,7 @@
 
 #include "audio/echo_canceller.h"
 #include "audio/echo_path.h"
-#include "audio/spoken.h"
+#include "spoken.h"
 
 namespace voxline {
 namespace {

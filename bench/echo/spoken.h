@@ -1,4 +1,4 @@
-// Spoken sentences for the echo tests and benchmarks, from espeak-ng.
+// Spoken sentences for the echo benchmark, from espeak-ng.
 #pragma once
 
 #include <stdio.h>
