@@ -94,9 +94,8 @@ TEST(RtpPacket, JudgesReceivedDatagramsBySize) {
         const rtp_datagram d = judge_rtp_datagram(r.datagram.data(), r.datagram.size(), g);
         EXPECT_EQ(static_cast<int>(d.verdict), static_cast<int>(r.verdict));
         if (!rtp_is_kept(d.verdict) && d.verdict != rtp_verdict::oversize) continue;
-        EXPECT_EQ(d.sequence, 0x1234);
-        EXPECT_EQ(d.payload_bytes, r.payload_bytes);
-        EXPECT_EQ(d.payload - r.datagram.data(), static_cast<ptrdiff_t>(r.payload_offset));
+        EXPECT_EQ(std::tuple(d.sequence, d.payload_bytes, d.payload - r.datagram.data()),
+                  std::tuple(uint16_t{0x1234}, r.payload_bytes, ptrdiff_t(r.payload_offset)));
     }
 }
 
@@ -177,9 +176,7 @@ TEST(RtpStreamer, ATakenPortFailsUnflaggedBehindANatWithoutDiscoveryFlagged) {
     bool error = true;
     rtp_streamer_t taken("", VOCODER_G711U, "", 0, 2, 10, 60, 40, false, false);
     taken.open_rtp_session("127.0.0.1", 2427, false, 0, &address, &port, &error);
-    EXPECT_EQ(port, -1);
-    EXPECT_FALSE(error);
-    EXPECT_FALSE(taken.is_open()) << "the thread is joined";
+    EXPECT_EQ(std::tuple(port, error, taken.is_open()), std::tuple(-1, false, false));
     EXPECT_EQ(engine_log_count("Open local RTP port to 127.0.31.1:3400 failed (rc="), 1u);
     EXPECT_EQ(engine_log_count("Unable to find suitable local RTP port (searched 3400..3400)"), 1u);
 
@@ -188,9 +185,7 @@ TEST(RtpStreamer, ATakenPortFailsUnflaggedBehindANatWithoutDiscoveryFlagged) {
         rtp_streamer_t s("", VOCODER_G711U, proxy, 5060, 2, 10, 60, 40, false, false);
         port = 0, error = false;
         s.open_rtp_session("127.0.0.1", 2427, true, 0, &address, &port, &error);
-        EXPECT_EQ(port, -1) << proxy;
-        EXPECT_TRUE(error) << proxy;
-        EXPECT_FALSE(s.is_open()) << proxy;
+        EXPECT_EQ(std::tuple(port, error, s.is_open()), std::tuple(-1, true, false)) << proxy;
     }
     EXPECT_EQ(
         engine_log_count("We are behind a NAT and unable to get NAT information from call agent."),
@@ -239,15 +234,12 @@ TEST(JitterBuffer, ReleasesInSequenceOrder) {
         }
         std::vector<uint16_t> held;
         for (const jb_node* n = jb.head(); n != nullptr; n = n->next) {
-            if (n->next) {
-                EXPECT_EQ(n->next->prev, n);
-            }
+            EXPECT_TRUE(!n->next || n->next->prev == n) << n->sequence;
             held.push_back(n->sequence);
         }
-        EXPECT_EQ(held, c.held);
-        EXPECT_EQ(jb.count(), c.held.size());
-        EXPECT_EQ(stats.late_rtp.load(), c.late);
-        EXPECT_EQ(stats.duplicate_rtp.load(), c.duplicates);
+        EXPECT_EQ(
+            std::tuple(held, size_t{jb.count()}, stats.late_rtp.load(), stats.duplicate_rtp.load()),
+            std::tuple(c.held, c.held.size(), c.late, c.duplicates));
     }
 }
 

@@ -31,9 +31,7 @@ def silence(seconds):
 
 def write_wav(path, samples):
     with wave.open(path, "wb") as out:
-        out.setnchannels(1)
-        out.setsampwidth(2)
-        out.setframerate(RATE)
+        out.setparams((1, 2, RATE, len(samples), "NONE", "not compressed"))  # mono, 16 bits
         out.writeframes(struct.pack("<%dh" % len(samples), *samples))
 
 

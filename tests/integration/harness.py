@@ -283,6 +283,13 @@ class EndToEndTest(unittest.TestCase):
                                                                    phone.describe()))
         return match
 
+    def run_probe(self, name, variable, *args, timeout=60):
+        """The output lines of the build's program name, run in the test's folder; exits 0."""
+        done = subprocess.run([built_program(name, variable), *args], capture_output=True,
+                              text=True, timeout=timeout, cwd=self.folder)
+        self.assertEqual(done.returncode, 0, done.stdout + done.stderr)
+        return done.stdout.splitlines()
+
     def endpoint_state(self, lab, phone):
         return lab.command("state %s" % phone.address).get("endpoint") or {}
 

@@ -1,34 +1,24 @@
 """The directory client against the lab's directory server, in each of the
 server's modes (the other request codes are walked by tests/app)."""
 
-import subprocess
-
-from harness import EndToEndTest, built_program
+from harness import EndToEndTest
 
 LOOKUP = ["9", "2191001:undefined", "2"]
 ALMA = "Alma:Berg:7001:0:alma@lab.invalid:1::K7001:lab"
 
 
-
 class DirectoryTest(EndToEndTest):
     block = 85
 
-    def setUp(self):
-        super().setUp()
-        self.program = built_program("directory_probe", "DIRECTORY_PROBE")
-        self.lab = self.start_lab()
-        self.address = self.network.lab_address(0)
-
-    def exchange(self, code, text, count):
-        done = subprocess.run([self.program, self.address, "2740", code, text, count],
-                              capture_output=True, text=True, timeout=30)
-        self.assertEqual(done.returncode, 0, done.stderr)
-        lines = [line.split("=", 1) for line in done.stdout.splitlines()]
+    def exchange(self):
+        lines = [line.split("=", 1) for line in self.run_probe(
+            "directory_probe", "DIRECTORY_PROBE", self.network.lab_address(), "2740", *LOOKUP)]
         result = {name: value for name, value in lines if name != "item"}
         result["items"] = [value for name, value in lines if name == "item"]
         return result
 
     def test_each_mode(self):
+        lab = self.start_lab()
         rows = [
             # mode, open, result, items, last error
             ("normal", "1", "1", [ALMA], "no error information available."),
@@ -40,13 +30,13 @@ class DirectoryTest(EndToEndTest):
         ]
         for mode, opened, result, items, error in rows:
             with self.subTest(mode=mode):
-                self.assertTrue(self.lab.command("directory-mode " + mode)["ok"])
-                answer = self.exchange(*LOOKUP)
+                self.assertTrue(lab.command("directory-mode " + mode)["ok"])
+                answer = self.exchange()
                 self.assertEqual((answer["open"], answer["result"], answer["items"],
                                   answer["error"]), (opened, result, items, error))
                 if mode == "silent":  # the 10 s time-out
                     self.assertTrue(9500 <= int(answer["elapsed_ms"]) <= 11000, answer)
-        requests = self.lab.command("directory-requests")["requests"]
+        requests = lab.command("directory-requests")["requests"]
         # Every mode but refuse saw the request, byte for byte.
         self.assertEqual([r["mode"] for r in requests],
                          ["normal", "split", "wrong-code", "garbage", "silent"])

@@ -1,7 +1,6 @@
 """Losing the call agent: roll-over and the audit watchdog, side by side as
 both take tens of seconds."""
 
-
 from harness import EndToEndTest
 
 

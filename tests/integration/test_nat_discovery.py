@@ -1,7 +1,6 @@
 """The behind-NAT test after logon against the lab's NAT service (the override
 file and a silent service are walked by test_relay and tests/nat)."""
 
-
 from harness import EndToEndTest
 
 

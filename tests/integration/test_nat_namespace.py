@@ -19,12 +19,9 @@ from harness import EndToEndTest, Lab, Phone, phone_program, skip_loudly
 CLONE_NEWNET = 0x40000000
 OURS = re.compile(r"vx([0-9a-f]+)[hro]")
 TAG = "vx%x" % (os.getpid() & 0xffffff)  # interface names stay under 16 characters
-HOME, ROUTER, OPERATOR = TAG + "h", TAG + "r", TAG + "o"
-# Two veth pairs: home a-b router, router w-x operator.
-SETUP = """ip netns add {h}
-ip netns add {r}
-ip netns add {o}
-ip link add {t}a netns {h} type veth peer name {t}b netns {r}
+NAMESPACES = HOME, ROUTER, OPERATOR = TAG + "h", TAG + "r", TAG + "o"
+# Two veth pairs: home a-b router, router w-x operator (each namespace made first, its lo up).
+SETUP = """ip link add {t}a netns {h} type veth peer name {t}b netns {r}
 ip link add {t}w netns {r} type veth peer name {t}x netns {o}
 ip -n {h} addr add 10.99.1.2/24 dev {t}a
 ip -n {r} addr add 10.99.1.1/24 dev {t}b
@@ -34,9 +31,6 @@ ip -n {h} link set {t}a up
 ip -n {r} link set {t}b up
 ip -n {r} link set {t}w up
 ip -n {o} link set {t}x up
-ip -n {h} link set lo up
-ip -n {r} link set lo up
-ip -n {o} link set lo up
 ip -n {h} route add default via 10.99.1.1
 ip netns exec {r} sysctl -qw net.ipv4.ip_forward=1
 ip netns exec {r} nft add table ip nat
@@ -49,20 +43,16 @@ def run(*command):
     return subprocess.run(command, capture_output=True, text=True, timeout=20)
 
 
-def remove(name):
+def remove(*names):
     # Deleting a namespace leaves its processes running in it: end them first.
     # Its end of each veth pair goes with it, and so the pair.
-    for pid in run("ip", "netns", "pids", name).stdout.split():
-        try:
-            os.kill(int(pid), signal.SIGKILL)
-        except (ValueError, OSError):
-            pass
-    run("ip", "netns", "del", name)
-
-
-def remove_ours():
-    for name in (HOME, ROUTER, OPERATOR):
-        remove(name)
+    for name in names:
+        for pid in run("ip", "netns", "pids", name).stdout.split():
+            try:
+                os.kill(int(pid), signal.SIGKILL)
+            except (ValueError, OSError):
+                pass
+        run("ip", "netns", "del", name)
 
 
 def build():
@@ -71,7 +61,8 @@ def build():
         match = OURS.fullmatch(line.split(" ", 1)[0])
         if match and not os.path.exists("/proc/%d" % int(match.group(1), 16)):
             remove(match.group(0))
-    for line in SETUP.splitlines():
+    for line in (["ip netns add " + name for name in NAMESPACES] + SETUP.splitlines() +
+                 ["ip -n %s link set lo up" % name for name in NAMESPACES]):
         result = run(*shlex.split(line))
         if result.returncode != 0:
             raise RuntimeError("%s: %s" % (line, result.stderr.strip()))
@@ -106,18 +97,14 @@ class RealNatTest(EndToEndTest):
         for tool in ("ip", "nft"):
             if shutil.which(tool) is None:
                 skip_loudly("NAT namespace", "%s is not installed" % tool)
-        atexit.register(remove_ours)
-        # A terminated run unwinds, so its namespaces are removed too.
+        atexit.register(remove, *NAMESPACES)
+        # Also when the class set-up fails; a terminated run unwinds, so then too.
+        cls.addClassCleanup(remove, *NAMESPACES)
         signal.signal(signal.SIGTERM, signal.default_int_handler)
         try:
             build()
         except (RuntimeError, subprocess.TimeoutExpired) as problem:
-            remove_ours()
             skip_loudly("NAT namespace", "cannot build the namespaces: %s" % problem)
-
-    @classmethod
-    def tearDownClass(cls):
-        remove_ours()
 
     def test_phone_at_home_is_behind_the_nat_and_talks_through_the_relay(self):
         self.lab = Lab("198.51.100.1", port=2727, nat_port=2829,

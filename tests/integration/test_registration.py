@@ -10,8 +10,7 @@ class RegistrationTest(EndToEndTest):
 
     def test_dynamic_information_reaches_the_call_agent(self):
         lab = self.start_lab()
-        cases = [("0x29", True), ("0x09", False)]  # scrambled account, then in clear
-        for flags, scrambled in cases:
+        for flags, scrambled in (("0x29", True), ("0x09", False)):  # scrambled, then in clear
             with self.subTest(flags=flags):
                 phone = self.start_phone(["--flags", flags, "--account", "100200300",
                                           "--pin", "4321", "--extension", "2001"])

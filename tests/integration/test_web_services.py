@@ -2,14 +2,12 @@
 (the version check's outcomes are walked by tests/app/web)."""
 
 import os
-import subprocess
 import time
 
-from harness import EndToEndTest, built_program
+from harness import EndToEndTest
 
 ALMA = "Alma,Berg,7001,0,alma@lab.invalid,1,,K7001,lab,2191001,%s,127.0.0.1,2740"
 UNREACHABLE = "box=error caption=Error text=An error occured trying to reach your web service."
-
 
 
 class WebServicesTest(EndToEndTest):
@@ -17,7 +15,6 @@ class WebServicesTest(EndToEndTest):
 
     def setUp(self):
         super().setUp()
-        self.program = built_program("web_probe", "WEB_PROBE")
         self.address = self.network.lab_address(0)
         self.https = "%s:2743" % self.address
         self.http = "%s:2780" % self.address
@@ -27,10 +24,8 @@ class WebServicesTest(EndToEndTest):
         return self.start_lab(extra=["--tls-dir", self.folder, "--tls-variant", variant])
 
     def probe(self, *args):
-        done = subprocess.run([self.program] + list(args), capture_output=True, text=True,
-                              timeout=60)
-        self.assertEqual(done.returncode, 0, done.stderr)
-        return [l for l in done.stdout.splitlines() if not l.startswith("elapsed_ms=")]
+        return [line for line in self.run_probe("web_probe", "WEB_PROBE", *args)
+                if not line.startswith("elapsed_ms=")]
 
     def pin(self, record, owner="DialdeckLab", ca=None):
         return self.probe("pin", record, owner, self.https, "verify/pin.asp",

@@ -43,12 +43,7 @@ class recording_callback : public IVXLCallback {
     }
 
     bool wait_for(const std::string& event, int timeout_ms = 5000) {
-        return eventually(
-            [&] {
-                const auto e = snapshot();
-                return std::find(e.begin(), e.end(), event) != e.end();
-            },
-            timeout_ms);
+        return eventually([&] { return std::ranges::count(snapshot(), event) > 0; }, timeout_ms);
     }
     std::vector<std::string> snapshot() {
         std::lock_guard<std::mutex> lock(m_lock);

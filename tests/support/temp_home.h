@@ -1,5 +1,4 @@
-// Private engine directories: the process gets one on inclusion; a temp_home gives one test its
-// own.
+// Private engine directories: the process gets one on inclusion, a test its own with temp_home.
 #pragma once
 
 #include <stdlib.h>

@@ -33,8 +33,7 @@ TEST(AdArea, LabAnimationDisposesAndLoopsItsFrames) {
     area.next_frame();
     // Stopping on the 2 s frame ends the animation at once.
     area.stop();
-    EXPECT_FALSE(area.animating());
-    EXPECT_EQ(area.frame_interval_ms(), 0);
+    EXPECT_EQ(std::pair(area.animating(), area.frame_interval_ms()), std::pair(false, 0));
     QTest::qWait(250);  // longer than the first frame's 100 ms
     EXPECT_EQ(area.current_frame(), 2);
 }
@@ -71,12 +70,8 @@ TEST(AdArea, PicturesWithinTheLimitsLoadOthersAreRefused) {
         EXPECT_EQ(area.frame_count(), r.frames);
         EXPECT_EQ(area.show(QString("http://lab/x")), r.frames > 0);
         EXPECT_EQ(area.animating(), r.frames > 1);
-        if (r.frames) {
-            EXPECT_EQ(area.size(), r.size);
-        }
-        if (r.frames > 1) {
-            EXPECT_EQ(area.frame_interval_ms(), 100);
-        }
+        EXPECT_EQ(r.frames ? area.size() : QSize(), r.size);
+        EXPECT_TRUE(r.frames < 2 || area.frame_interval_ms() == 100) << area.frame_interval_ms();
     }
     AdArea area;
     EXPECT_FALSE(area.load(QString("/nonexistent/ad.gif")));

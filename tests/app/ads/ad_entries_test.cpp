@@ -12,15 +12,13 @@
 namespace voxline::test {
 namespace {
 
-using dialdeck::ad_entry;
-
 TEST(AdEntries, PairsThenEntries) {
     const std::string f = "/opt/dd/";
     struct row {
         const char* what;
         const char* advertisements;
         std::vector<std::string> ads;
-        std::vector<ad_entry> expected;
+        std::vector<dialdeck::ad_entry> expected;
     };
     // clang-format off
     const row rows[] = {
@@ -40,9 +38,8 @@ TEST(AdEntries, PairsThenEntries) {
         {"no picture, no entry", ",5, ,6", {",3,http://lab/x", " "}, {}},
     };
     // clang-format on
-    for (const row& r : rows) {
+    for (const row& r : rows)
         EXPECT_EQ(dialdeck::ad_entries(r.advertisements, r.ads, f), r.expected) << r.what;
-    }
 }
 
 TEST(AdEntries, FromTheSettingsByKeyName) {
@@ -63,10 +60,11 @@ TEST(AdEntries, FromTheSettingsByKeyName) {
     const auto settings = dialdeck::app_settings::load(folder.path());
     ASSERT_TRUE(settings);
     const auto& p = folder.path();
-    EXPECT_EQ(dialdeck::ad_entries(*settings), (std::vector<ad_entry>{{p + "a.gif", 5, ""},
-                                                                      {p + "b.gif", 7, ""},
-                                                                      {p + "k.gif", 8, ""},
-                                                                      {p + "z.gif", 9, ""}}));
+    EXPECT_EQ(dialdeck::ad_entries(*settings),
+              (std::vector<dialdeck::ad_entry>{{p + "a.gif", 5, ""},
+                                               {p + "b.gif", 7, ""},
+                                               {p + "k.gif", 8, ""},
+                                               {p + "z.gif", 9, ""}}));
 }
 
 }  // namespace

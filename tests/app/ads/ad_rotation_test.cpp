@@ -42,10 +42,9 @@ TEST(AdRotation, EachEntryForItsTimeThenWraps) {
             EXPECT_EQ(area.frame_count(), 0);  // nothing of the last picture while fetching
             answer({true, 200, lab_picture("animated.gif"), {}});
         }
-        EXPECT_EQ(rotation.index(), index);
-        EXPECT_EQ(rotation.interval_ms(), interval_ms);
-        EXPECT_EQ(area.frame_count(), frames);
-        EXPECT_EQ(area.link(), link);
+        EXPECT_EQ(std::tuple(rotation.index(), rotation.interval_ms(), area.frame_count(),
+                             area.link().toStdString()),
+                  std::tuple(index, interval_ms, frames, std::string(link)));
         rotation.advance();
     }
     EXPECT_EQ(urls, std::vector<QString>{"https://lab/ads/animated.gif"});
@@ -60,9 +59,8 @@ TEST(AdRotation, EachEntryForItsTimeThenWraps) {
     AdRotation none({}, &area, {});
     none.start();
     none.advance();
-    EXPECT_EQ(none.interval_ms(), 0);
-    EXPECT_EQ(area.frame_count(), 0);
-    EXPECT_FALSE(area.animating());
+    EXPECT_EQ(std::tuple(none.interval_ms(), area.frame_count(), area.animating()),
+              std::tuple(0, 0, false));
 }
 
 }  // namespace

@@ -26,8 +26,7 @@ inline QByteArray lab_picture(const char* name) {
 inline QByteArray tiny_gif(int frames, int width = 1, int height = 1) {
     QByteArray gif("GIF89a");
     for (int side : {width, height}) gif += QByteArray(1, char(side & 0xff)) + char(side >> 8);
-    gif += QByteArray("\x80\x00\x00", 3);  // two-colour table
-    gif += QByteArray("\x00\x00\x00\xff\xff\xff", 6);
+    gif += QByteArray("\x80\x00\x00\x00\x00\x00\xff\xff\xff", 9);  // a two-colour table
     for (int i = 0; i < frames; ++i) {
         gif += QByteArray("\x21\xf9\x04\x00\x0a\x00\x00\x00", 8);  // 10 hundredths
         gif += QByteArray("\x2c\x00\x00\x00\x00\x01\x00\x01\x00\x00\x02\x02\x44\x01\x00", 15);

@@ -6,8 +6,6 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -99,8 +97,7 @@ TEST_F(ContactsTest, EmptyFieldsAndMarkupInNamesReadBackUnshifted) {
     const auto read_back = dialdeck::read_contacts(text);
     ASSERT_TRUE(std::holds_alternative<std::vector<contact_record>>(read_back)) << text;
     EXPECT_EQ(std::get<std::vector<contact_record>>(read_back), typed);
-    EXPECT_EQ(typed[0].display_name(), "Cher");
-    EXPECT_EQ(typed[1].display_name(), "A&B <Co> x>y");
+    EXPECT_EQ(typed[0].display_name() + "|" + typed[1].display_name(), "Cher|A&B <Co> x>y");
     // A line feed or other control character never splits a field's line.
     EXPECT_EQ(dialdeck::escape_contact_text("a\nb\tc\x7f"), "abc");
 }
@@ -133,9 +130,8 @@ TEST(ContactsConfigTest, SettingsTheWindowReads) {
     using dialdeck::contacts_colour;
     EXPECT_EQ(contacts_colour("236,233,216"), (std::array<int, 3>{236, 233, 216}));
     EXPECT_EQ(contacts_colour("300,-4,7"), (std::array<int, 3>{255, 0, 7}));
-    for (const char* bad : {"", "1,2", "1,2,3,4", "236;233;216"}) {
+    for (const char* bad : {"", "1,2", "1,2,3,4", "236;233;216"})
         EXPECT_FALSE(contacts_colour(bad)) << bad;
-    }
     const std::pair<const char*, bool> flags[] = {
         {"1,127.0.0.1,2740", true}, {"1", true}, {"0,1", false}, {"", false}, {"11,1", false}};
     for (const auto& [ldap, on] : flags) EXPECT_EQ(dialdeck::directory_enabled(ldap), on) << ldap;
@@ -164,23 +160,14 @@ QStringList sources_of(contacts_dialog& dialog) {
     return shown;
 }
 
-void choose(contacts_dialog& dialog, const char* source) {
-    dialog.sources()->setCurrentIndex(dialog.sources()->findText(source));
-}
-
 // Types into the "Search" dialog and presses "&Search Now".
 std::function<void(QWidget*)> search_for(const QString& typed) {
     return [typed](QWidget* window) {
         EXPECT_EQ(window->windowTitle(), "Search");
         QTest::keyClicks(window->findChild<QLineEdit*>(), typed);
-        for (auto* button : window->findChildren<QAbstractButton*>()) {
+        for (auto* button : window->findChildren<QAbstractButton*>())
             if (button->text() == "&Search Now") button->click();
-        }
     };
-}
-
-void press_ok(QWidget* window) {
-    if (auto* box = qobject_cast<QMessageBox*>(window)) box->accept();
 }
 
 struct ContactsLabTest : ContactsTest {
@@ -191,15 +178,6 @@ struct ContactsLabTest : ContactsTest {
         return dialdeck::contacts_account::from_record("a,b," + number + ",c,d,e,f,K" + number +
                                                        ",lab,g,h," + LAB_ADDRESS + "," +
                                                        std::to_string(lab.directory_port));
-    }
-    // The texts of the directory requests with this code, oldest first.
-    std::vector<std::string> requests(int code) {
-        std::vector<std::string> texts;
-        for (const auto& r : lab.requests()) {
-            if (r.toObject().value("code").toInt() == code)
-                texts.push_back(r.toObject().value("text").toString().toStdString());
-        }
-        return texts;
     }
 };
 
@@ -235,8 +213,7 @@ TEST_F(ContactsTest, MyContactsMessagesSearchMenuDeleteEditAndCall) {
     modal_answers edit({[](QWidget* window) {
         auto* edit = qobject_cast<dialdeck::edit_contact_dialog*>(window);
         ASSERT_NE(edit, nullptr);
-        EXPECT_EQ(edit->windowTitle(), "Edit Contact");
-        EXPECT_EQ(edit->last_edit()->text(), "Moss");
+        EXPECT_EQ(edit->windowTitle() + "/" + edit->last_edit()->text(), "Edit Contact/Moss");
         edit->phone_edit()->setText("7006");
         edit->accept();
     }});
@@ -278,15 +255,15 @@ TEST_F(ContactsLabTest, ServerListMarksPresenceAndTheDirectorySearches) {
     ASSERT_EQ(presence.exchange(22, "7002:K7002", 2), 1);
 
     write(path, "<Table>\n" + record("Ann", "Lee", "111") + "</Table>");
-    choose(dialog, "My Contacts");
+    dialog.sources()->setCurrentText("My Contacts");
     EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "111"}}));
     EXPECT_TRUE(dialog.edit_action()->isEnabled());
-    choose(dialog, "LDAP Contacts");
+    dialog.sources()->setCurrentText("LDAP Contacts");
     EXPECT_EQ(rows_of(dialog.list()), (rows_t{{" ", "600"}, {"Boris Chan", "7002"}}));
     EXPECT_EQ(icon_of(dialog.list()->topLevelItem(0)), icon_of(nullptr, 1));
     EXPECT_EQ(icon_of(dialog.list()->topLevelItem(1)), icon_of(nullptr, 0));
     EXPECT_NE(icon_of(nullptr, 0), icon_of(nullptr, 1));
-    EXPECT_EQ(requests(13), (std::vector<std::string>{"7001", "7001"}));
+    EXPECT_EQ(lab.requests(13), (std::vector<std::string>{"7001", "7001"}));
 
     const QString artifacts = qEnvironmentVariable("DIALDECK_ARTIFACTS", ARTIFACTS_DIR);
     QDir().mkpath(artifacts);
@@ -297,16 +274,15 @@ TEST_F(ContactsLabTest, ServerListMarksPresenceAndTheDirectorySearches) {
     write(path, "<Table>\n<Record>\n");
     {
         modal_answers answers({press_ok});
-        choose(dialog, "My Contacts");
+        dialog.sources()->setCurrentText("My Contacts");
         EXPECT_EQ(answers.titles, (std::vector<QString>{"Parse Error"}));
         EXPECT_TRUE(answers.texts[0].startsWith("At line ")) << answers.texts[0].toStdString();
         EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "111"}}));
     }
 
-    choose(dialog, "Directory");
+    dialog.sources()->setCurrentText("Directory");
     EXPECT_EQ(dialog.list()->topLevelItemCount(), 0);
-    EXPECT_FALSE(dialog.delete_action()->isEnabled());
-    EXPECT_FALSE(dialog.edit_action()->isEnabled());
+    EXPECT_FALSE(dialog.delete_action()->isEnabled() || dialog.edit_action()->isEnabled());
     // typed, the server's mode, found, the message ("carla" is in another group)
     const std::tuple<const char*, const char*, rows_t, QString> rows[] = {
         {"a:l|", "normal", {{"Alma Berg", "7001"}, {"Alba Diaz", "7003"}}, ""},
@@ -323,10 +299,10 @@ TEST_F(ContactsLabTest, ServerListMarksPresenceAndTheDirectorySearches) {
         EXPECT_EQ(answers.titles.back(), message.isEmpty() ? "Search" : "Searching...");
     }
     // By first name, then by last name.
-    const std::vector<std::string> searches = requests(8);
-    ASSERT_GE(searches.size(), 2u);
-    EXPECT_EQ(searches[0], "al*:*:lab:K7001:500:false");
-    EXPECT_EQ(searches[1], "*:al*:lab:K7001:500:false");
+    EXPECT_EQ(
+        lab.requests(8),
+        (std::vector<std::string>{"al*:*:lab:K7001:500:false", "*:al*:lab:K7001:500:false",
+                                  "carla*:*:lab:K7001:500:false", "*:carla*:lab:K7001:500:false"}));
 }
 
 TEST_F(ContactsLabTest, AddWizardWritesTheFileOrTheServerList) {
@@ -358,9 +334,9 @@ TEST_F(ContactsLabTest, AddWizardWritesTheFileOrTheServerList) {
     EXPECT_EQ(answers.titles, (std::vector<QString>{"Add Contact", "Add Contact"}));
     EXPECT_EQ(answers.texts, (std::vector<QString>{"Please select a name to add to your contacts.",
                                                    "Boris Chan added to contacts."}));
-    EXPECT_EQ(requests(8), (std::vector<std::string>{"bor*:*:lab:K7003:500:false"}));
+    EXPECT_EQ(lab.requests(8), (std::vector<std::string>{"bor*:*:lab:K7003:500:false"}));
     // The server adds 7002 to the list of 7003; the file stays as it was.
-    EXPECT_EQ(requests(11), (std::vector<std::string>{"7003:7002"}));
+    EXPECT_EQ(lab.requests(11), (std::vector<std::string>{"7003:7002"}));
     EXPECT_EQ(read_whole_file(path), "<Table>\n" + record("Dee", "Fox", "7010") + "</Table>");
 }
 
@@ -375,15 +351,15 @@ TEST_F(ContactsTest, ActionsCallTheChosenNumberOrEndOnABadColour) {
     dialdeck::contacts_actions actions(&window, *settings, path.substr(0, path.rfind('/')));
     QSignalSpy calls(&actions, &dialdeck::contacts_actions::call_number);
     QSignalSpy ends(&actions, &dialdeck::contacts_actions::end_program);
-    modal_answers answers({[](QWidget* top) {
-                               auto* dialog = qobject_cast<contacts_dialog*>(top);
-                               ASSERT_TRUE(dialog && QTest::qWaitFor([&] {
-                                               return dialog->list()->topLevelItemCount() == 1;
-                                           }));
-                               dialog->list()->setCurrentItem(dialog->list()->topLevelItem(0));
-                               dialog->call_action()->trigger();
-                           },
-                           press_ok});
+    const auto call_first = [](QWidget* top) {
+        auto* dialog = qobject_cast<contacts_dialog*>(top);
+        ASSERT_TRUE(dialog);
+        auto* list = dialog->list();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return list->topLevelItemCount() == 1; }));
+        list->setCurrentItem(list->topLevelItem(0));
+        dialog->call_action()->trigger();
+    };
+    modal_answers answers({call_first, press_ok});
     EXPECT_EQ(actions.select_to_call(), dialdeck::contacts_outcome::done);
     ASSERT_TRUE(settings->write("Dialdeck", "ContactsDressing", "236,233"));
     EXPECT_EQ(actions.manage(), dialdeck::contacts_outcome::end_program);

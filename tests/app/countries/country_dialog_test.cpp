@@ -3,16 +3,14 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QDialogButtonBox>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
-#include <QTimer>
 #include <QTreeWidget>
-#include <functional>
 #include <optional>
+
+#include "modal_answers.h"
 
 namespace voxline::test {
 namespace {
@@ -26,12 +24,12 @@ void press(QDialog& dialog, QDialogButtonBox::StandardButton which) {
 // Runs the picker; the script acts on it once it is shown modally.
 std::optional<std::string> pick_with(const std::function<void(country_dialog&)>& script) {
     std::optional<std::string> dialled;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<country_dialog*>(QApplication::activeModalWidget());
-        if (!dialog) return;
+    modal_answers picker({[&](QWidget* top) {
+        auto* dialog = qobject_cast<country_dialog*>(top);
+        ASSERT_TRUE(dialog);
         script(*dialog);
         if (dialog->isVisible()) dialog->reject();  // never leave the test hanging
-    });
+    }});
     country_dialog::pick(dialdeck::builtin_countries(), "10,20,30",
                          [&](const std::string& code) { dialled = code; });
     return dialled;
@@ -73,21 +71,17 @@ TEST(CountryDialog, PicksDialTheChosenCode) {
               }),
               "3906");
     // OK without a row warns and leaves the picker open; Cancel dials nothing.
-    QString warning;
     EXPECT_EQ(pick_with([&](country_dialog& d) {
-                  QTimer::singleShot(0, [&] {
-                      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-                      warning = box ? box->windowTitle() + "|" + box->text() : "no box";
-                      if (box) box->accept();
-                  });
+                  modal_answers warning({press_ok});
                   press(d, QDialogButtonBox::Ok);
                   EXPECT_TRUE(d.isVisible());
+                  EXPECT_EQ(warning.titles, std::vector<QString>{"Select Country"});
+                  EXPECT_EQ(warning.texts, std::vector<QString>{"Please select a country code."});
                   QTest::keyClicks(d.name_edit(), "uni");
                   press(d, QDialogButtonBox::Cancel);
                   EXPECT_FALSE(d.isVisible());
               }),
               std::nullopt);
-    EXPECT_EQ(warning, "Select Country|Please select a country code.");
 }
 
 }  // namespace

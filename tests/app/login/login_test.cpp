@@ -7,8 +7,6 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
 #include <QTimer>
 
@@ -17,6 +15,7 @@
 #include "login_dialog.h"
 #include "login_flow.h"
 #include "modal_answers.h"
+#include "scripted_server.h"
 
 namespace voxline::test {
 namespace {
@@ -97,7 +96,7 @@ TEST_F(LoginTest, DialogAgainstTheLab) {
         {"219:1001", "1234", INVALID},
         {"2191001", "12|4", INVALID},
     };
-    const qsizetype before = lab->requests().size();
+    const size_t before = lab->requests().size();
     for (const auto& r : refused) {
         submit(&dialog, r[0], r[1]);
         EXPECT_FALSE(dialog.waiting()) << r[0];
@@ -136,23 +135,16 @@ TEST_F(LoginTest, DialogAgainstTheLab) {
 // Shown again: prefilled and ticked. This directory knows the account yet
 // refuses its log-on, which the lab never does; unticked, both are forgotten.
 TEST_F(LoginTest, DialogRefusedLogOnForgetsWhenUnticked) {
-    QTcpServer refusing;
-    ASSERT_TRUE(refusing.listen(QHostAddress(LAB_ADDRESS), 0));
-    QObject::connect(&refusing, &QTcpServer::newConnection, [&refusing] {
-        QTcpSocket* peer = refusing.nextPendingConnection();
-        QObject::connect(peer, &QTcpSocket::readyRead, [peer] {
-            const QByteArray request = peer->peek(4096);
-            if (!request.endsWith("]")) return;
-            peer->write(request.contains("\n9|") ? "9|true|1|[Alma:Berg:7001:0:a:1::K7001:lab]"
-                                                 : "22|false|0|[]");
-            peer->disconnectFromHost();
-        });
-    });
+    scripted_server refusing("]", LAB_ADDRESS);
+    refusing.reply = [](const QByteArray& request) -> QByteArray {
+        return request.contains("\n9|") ? "9|true|1|[Alma:Berg:7001:0:a:1::K7001:lab]"
+                                        : "22|false|0|[]";
+    };
     for (const auto& [key, value] :
          {std::pair{"CASAccount", "2191001"}, {"CASPin", "1234"}, {"State", "earlier"}})
         ASSERT_TRUE(settings->write(key[0] == 'C' ? "Phone" : "Dialdeck", key, value));
     ASSERT_TRUE(settings->write("Dialdeck", "LDAP",
-                                "1,127.0.98.1," + std::to_string(refusing.serverPort())));
+                                "1,127.0.98.1," + std::to_string(refusing.server.serverPort())));
     LoginDialog dialog(*settings);
     dialog.show();
     EXPECT_EQ(edit(&dialog, "account")->text() + "/" + edit(&dialog, "pin")->text(),
@@ -227,14 +219,11 @@ TEST_F(LoginTest, FlowOutcomes) {
             const auto page = [&](const web_request& request) {
                 urls.push_back(request.url);
                 // Network errors may quote the address, record and all.
-                switch (r.verdicts.at(urls.size() - 1)) {
-                    case v::failed:
-                        return web_answer{false, 0, {}, "refused " + request.url};
-                    case v::valid:
-                        return web_answer{true, 200, "<Valid>true</Valid>", {}};
-                    default:
-                        return web_answer{true, 200, "<Valid>false</Valid>", {}};
-                }
+                const v verdict = r.verdicts.at(urls.size() - 1);
+                if (verdict == v::failed) return web_answer{false, 0, {}, "refused " + request.url};
+                const bool valid = verdict == v::valid;
+                return web_answer{
+                    true, 200, valid ? "<Valid>true</Valid>" : "<Valid>false</Valid>", {}};
             };
             EXPECT_EQ(run_login(nullptr, *settings, {page}), r.outcome);
             EXPECT_EQ(urls.size(), r.pages);
@@ -248,9 +237,8 @@ TEST_F(LoginTest, FlowOutcomes) {
             QApplication::quit();
         });
     });
-    QTimer bound;
-    bound.callOnTimeout([] { QApplication::quit(); });
-    bound.start(60000);
+    QObject bound;  // ends the loop should a row hang
+    QTimer::singleShot(60000, &bound, [] { QApplication::quit(); });
     QApplication::exec();
     EXPECT_TRUE(still_running);
     const std::string output = testing::internal::GetCapturedStderr();

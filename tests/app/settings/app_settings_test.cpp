@@ -20,9 +20,8 @@ using dialdeck::scramble;
 // Config.ini text holding the given plain keys and values, scrambled.
 std::string config_with(const std::vector<std::array<std::string, 3>>& entries) {
     std::string text;
-    for (const auto& [section, key, value] : entries) {
+    for (const auto& [section, key, value] : entries)
         text = *dialdeck::ini_text(text).with_value(section, scramble(key), scramble(value));
-    }
     return text;
 }
 
@@ -84,9 +83,8 @@ TEST(AppSettings, ReadsUnscrambledWritesScrambledPrivateAndWithoutNewLines) {
               std::string::npos);
     EXPECT_EQ(settings->reread("Phone", "CASPin"), "1234");
     EXPECT_EQ(app_settings::load(folder.path())->dialdeck("Idle"), "5");
-    struct stat info {};
-    ASSERT_EQ(::stat(dialdeck::config_path(folder.path()).c_str(), &info), 0);
-    EXPECT_EQ(info.st_mode & 0777, 0600u);
+    EXPECT_EQ(std::filesystem::status(dialdeck::config_path(folder.path())).permissions(),
+              std::filesystem::perms(0600));
 }
 
 TEST(AppFolder, OrderAndInstalledDefaults) {

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
-#include <vector>
-
 namespace voxline::test {
 namespace {
 
@@ -27,7 +24,7 @@ const std::string k_sample =
     "Tabbed= \tx \n"
     "Last=no line end";
 
-TEST(IniText, ReadsValuesByteExact) {
+TEST(IniText, ReadsValuesByteExactAndSectionsWithAKeyLine) {
     const ini_text ini(k_sample);
     const char* const cases[][3] = {
         {"Dialdeck", "Zefm", "  \"quoted\" ; kept"},  // never trimmed or unquoted
@@ -46,10 +43,6 @@ TEST(IniText, ReadsValuesByteExact) {
     };
     for (const auto& [section, key, value] : cases)
         EXPECT_EQ(ini.read_value(section, key), value) << section << "/" << key;
-}
-
-TEST(IniText, SectionsNeedAKeyLine) {
-    const ini_text ini(k_sample);
     for (const char* name : {"Dialdeck", "phone"}) EXPECT_TRUE(ini.has_section(name)) << name;
     for (const char* name : {"Empty", "Ads", "Missing"})
         EXPECT_FALSE(ini.has_section(name)) << name;

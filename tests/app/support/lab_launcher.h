@@ -12,6 +12,7 @@
 #include <QTcpSocket>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app_settings.h"
 #include "settings_test_support.h"
@@ -48,10 +49,9 @@ class lab_process {
             m_process.waitForReadyRead(100);
             line += m_process.readLine();
         }
-        const auto port_of = [&line](const char* name) -> quint16 {
-            const auto match = QRegularExpression(QString(" ") + name + "=[0-9.]+:([0-9]+)")
-                                   .match(QString::fromLatin1(line));
-            return match.hasMatch() ? match.captured(1).toUShort() : 0;
+        const auto port_of = [&line](const char* name) -> quint16 {  // 0 when missing
+            const QRegularExpression pattern(QString(" ") + name + "=[0-9.]+:([0-9]+)");
+            return pattern.match(QString::fromLatin1(line)).captured(1).toUShort();
         };
         directory_port = port_of("directory");
         https_port = port_of("https");
@@ -75,8 +75,13 @@ class lab_process {
             answer += socket.readAll();
         return QJsonDocument::fromJson(answer).object();
     }
-    QJsonArray requests() const {
-        return command("directory-requests").value("requests").toArray();
+    // The texts of the directory requests with this code (any: -1), oldest first.
+    std::vector<std::string> requests(int code = -1) const {
+        std::vector<std::string> texts;
+        for (const auto& r : command("directory-requests").value("requests").toArray())
+            if (code < 0 || r.toObject().value("code").toInt() == code)
+                texts.push_back(r.toObject().value("text").toString().toStdString());
+        return texts;
     }
 
     quint16 directory_port = 0;

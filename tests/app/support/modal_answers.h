@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QMessageBox>
 #include <QPointer>
 #include <QTimer>
 #include <algorithm>
@@ -67,5 +68,10 @@ class modal_answers {
     std::vector<QPointer<QWidget>> m_seen;
     int m_unexpected = 0;
 };
+
+// Accepts a message box.
+inline void press_ok(QWidget* window) {
+    if (auto* box = qobject_cast<QMessageBox*>(window)) box->accept();
+}
 
 }  // namespace voxline::test

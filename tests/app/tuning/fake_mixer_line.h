@@ -9,7 +9,6 @@
 namespace voxline::test {
 
 struct fake_mixer_state {
-    long minimum = 0;
     long maximum = 100;
     long steps = 100;
     std::vector<long> values{40, 80};
@@ -18,7 +17,7 @@ struct fake_mixer_state {
 class fake_mixer_line final : public dialdeck::mixer_line {
   public:
     explicit fake_mixer_line(std::shared_ptr<fake_mixer_state> state) : m_state(std::move(state)) {}
-    long minimum() const override { return m_state->minimum; }
+    long minimum() const override { return 0; }
     long maximum() const override { return m_state->maximum; }
     long steps() const override { return m_state->steps; }
     std::vector<long> values() override { return m_state->values; }

@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QSignalSpy>
 #include <QSlider>
 #include <QTest>
 
@@ -43,17 +42,13 @@ TEST(MixerFader, ShowsAndSetsTheVolumeAsTheSliderMoves) {
     // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto state = std::make_shared<fake_mixer_state>();
-        state->maximum = c.maximum;
-        state->steps = c.steps;
-        state->values = c.before;
+        auto state = std::make_shared<fake_mixer_state>(c.maximum, c.steps, c.before);
         QSlider slider(c.orientation);
         CMixerFader fader(&slider);
         ASSERT_TRUE(fader.Init(MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, k_destination_itself,
                                MIXERCONTROL_CONTROLTYPE_VOLUME, c.sub_type, fake_opener(state)));
-        EXPECT_TRUE(slider.isEnabled());
-        EXPECT_EQ(slider.maximum(), c.steps);
-        EXPECT_EQ(slider.value(), c.shown);
+        EXPECT_EQ(std::tuple(slider.isEnabled(), slider.maximum(), slider.value()),
+                  std::tuple(true, c.steps, c.shown));
         EXPECT_EQ(state->values, c.before);  // showing writes nothing
         slider.setValue(c.moved_to);
         EXPECT_EQ(state->values, c.after);
@@ -62,8 +57,7 @@ TEST(MixerFader, ShowsAndSetsTheVolumeAsTheSliderMoves) {
 
 TEST(MixerFader, StaysDisabledWhenTheControlCannotBeBound) {
     auto stereo = std::make_shared<fake_mixer_state>();
-    auto mono = std::make_shared<fake_mixer_state>();
-    mono->values = {50};
+    auto mono = std::make_shared<fake_mixer_state>(100, 100, std::vector<long>{50});
     const uint32_t spk = MIXERLINE_COMPONENTTYPE_DST_SPEAKERS, self = k_destination_itself,
                    vol = MIXERCONTROL_CONTROLTYPE_VOLUME;
     // destination, source, control, sub-type, mixer
@@ -96,8 +90,7 @@ TEST(MixerFader, OnTheVirtualCardTheMicrophoneSliderMovesTheRecordingVolume) {
                            MIXERLINE_COMPONENTTYPE_SRC_MICROPHONE, MIXERCONTROL_CONTROLTYPE_VOLUME,
                            FADER_BOTH));
     // 0..65535 in 100 positions; the louder channel is at half.
-    EXPECT_EQ(microphone.maximum(), 100);
-    EXPECT_EQ(microphone.value(), 50);
+    EXPECT_EQ(std::pair(microphone.maximum(), microphone.value()), std::pair(100, 50));
     microphone.setValue(100);
     EXPECT_EQ(card->channel_volumes(mixer_side::microphone), (std::vector<long>{32768, 65535}));
     EXPECT_EQ(card->channel_volumes(mixer_side::speaker), (std::vector<long>{65535, 65535}));

@@ -2,12 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractButton>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
-#include <QTest>
 
 #include "fake_mixer_line.h"
 #include "kestrel/kestrel.h"
@@ -129,10 +127,8 @@ TEST(TuningWizard, TheSpeakerTestRepeatsTheFileUntilStopped) {
                   wizard.button(QWizard::NextButton)->text() +
                   wizard.button(QWizard::FinishButton)->text(),
               "< &Back&Next >Finish");
-    EXPECT_TRUE(wizard.currentPage()
-                    ->findChild<QLabel*>("pageText")
-                    ->text()
-                    .contains("You have now completed the audio tuning wizard."));
+    const QString last_page = wizard.currentPage()->findChild<QLabel*>("pageText")->text();
+    EXPECT_TRUE(last_page.contains("You have now completed the audio tuning wizard."));
     wizard.button(QWizard::FinishButton)->click();
     EXPECT_EQ(wizard.result(), QDialog::Accepted);
     EXPECT_EQ(wave_select_backend("virtual"), WAVE_OK);

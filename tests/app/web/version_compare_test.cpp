@@ -7,8 +7,6 @@
 namespace voxline::test {
 namespace {
 
-using dialdeck::compare_versions;
-
 TEST(VersionCompare, PartsCompareAsNumbers) {
     const std::tuple<const char*, const char*, int> rows[] = {
         {"2.0.0.10", "2.0.0.6", 1},  // numbers, not text
@@ -29,9 +27,9 @@ TEST(VersionCompare, PartsCompareAsNumbers) {
         {"2.0.0.99999999999", "2.0.0.2147483646", 1},
     };
     for (const auto& [offered, running, expected] : rows)
-        EXPECT_EQ(compare_versions(offered, running, '.', 4), expected)
+        EXPECT_EQ(dialdeck::compare_versions(offered, running, '.', 4), expected)
             << offered << " vs " << running;
-    EXPECT_EQ(compare_versions("1,2", "1,3", ',', 2), -1);
+    EXPECT_EQ(dialdeck::compare_versions("1,2", "1,3", ',', 2), -1);
 }
 
 }  // namespace

@@ -3,41 +3,19 @@
 
 #include <gtest/gtest.h>
 
-#include <QTcpServer>
-#include <QTcpSocket>
-
 #include "pin_check.h"
+#include "scripted_server.h"
 
 namespace voxline::test {
 namespace {
 
 using namespace dialdeck;
 
-// Answers every request with fixed bytes and keeps what it was asked.
-struct canned_server {
-    QByteArray reply, request;
-    QTcpServer server;  // its sockets are its children
-
-    canned_server() {
-        server.listen(QHostAddress("127.0.0.1"), 0);
-        QObject::connect(&server, &QTcpServer::newConnection, [this] {
-            QTcpSocket* peer = server.nextPendingConnection();
-            QObject::connect(peer, &QTcpSocket::readyRead, [this, peer] {
-                request += peer->readAll();
-                if (!request.contains("\r\n\r\n")) return;
-                peer->write(reply);
-                peer->disconnectFromHost();
-            });
-        });
-    }
-    web_request request_for(const char* scheme = "http") const {
-        return {QString("%1://127.0.0.1:%2/version.xml").arg(scheme).arg(server.serverPort()),
-                "VersionChecker/",
-                5000,
-                64 * 1024,
-                {}};
-    }
-};
+web_request request_to(const scripted_server& server, const char* scheme = "http") {
+    const quint16 port = server.server.serverPort();
+    const QString url = QString("%1://127.0.0.1:%2/version.xml").arg(scheme).arg(port);
+    return {url, "VersionChecker/", 5000, 64 * 1024, {}};
+}
 
 QByteArray http(const QByteArray& status, const QByteArray& body) {
     return "HTTP/1.0 " + status + "\r\nContent-Length: " + QByteArray::number(body.size()) +
@@ -56,9 +34,9 @@ TEST(WebGet, AnswersAndFailures) {
         {"\x8f\xfe#not http at all\r\n\r\n", {}},
     };
     for (const auto& r : rows) {
-        canned_server server;
-        server.reply = r.reply;
-        const web_answer answer = web_fetch(server.request_for());
+        scripted_server server("\r\n\r\n");
+        server.pieces = {{0, r.reply}};
+        const web_answer answer = web_fetch(request_to(server));
         SCOPED_TRACE(r.reply.left(20).toStdString() + " " + answer.error.toStdString());
         EXPECT_EQ(answer.ok, !r.body.isNull());
         EXPECT_EQ(answer.body, r.body);
@@ -70,9 +48,8 @@ TEST(WebGet, AnswersAndFailures) {
 
 // A hanging server and a closed port are driven end to end.
 TEST(WebGet, BadAddressesAndCaFilesFailBeforeAnyTraffic) {
-    canned_server server;
-    server.reply = http("200 OK", "x");
-    std::vector<web_request> requests(4, server.request_for("https"));
+    scripted_server server("\r\n\r\n");
+    std::vector<web_request> requests(4, request_to(server, "https"));
     requests[0].ca_file = "/nonexistent/ca.pem";
     requests[1].url = "ftp://127.0.0.1/x";
     requests[2].url = "http:///x";

@@ -31,24 +31,21 @@ struct printed_prompts : version_prompts {
     void open_url(const std::string& url) override { std::printf("open=%s\n", url.c_str()); }
 };
 
-std::string arg(int argc, char** argv, int i) {
-    return i < argc ? argv[i] : "";
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
-    const std::string mode = arg(argc, argv, 1);
+    const auto arg = [&](int i) { return std::string(i < argc ? argv[i] : ""); };
+    const std::string mode = arg(1);
     if (mode == "get" && argc >= 3) {
         web_request request{QString::fromLocal8Bit(argv[2]), "VersionChecker/", 15000, 64 * 1024,
-                            QString::fromLocal8Bit(arg(argc, argv, 3).c_str())};
+                            QString::fromLocal8Bit(arg(3).c_str())};
         const web_answer answer = web_fetch(request);
         std::printf("ok=%d\nstatus=%d\nerror=%s\nbody=%s\n", answer.ok ? 1 : 0, answer.status,
                     answer.error.toUtf8().constData(), answer.body.constData());
     } else if (mode == "pin" && argc >= 6) {
-        const pin_result result = verify_pin(argv[2], argv[3], argv[4], argv[5],
-                                             QString::fromLocal8Bit(arg(argc, argv, 6).c_str()));
+        const pin_result result =
+            verify_pin(argv[2], argv[3], argv[4], argv[5], QString::fromLocal8Bit(arg(6).c_str()));
         const char* names[] = {"valid", "invalid", "failed"};
         std::printf("verdict=%s\nreason=%s\n", names[static_cast<int>(result.verdict)],
                     result.reason.toUtf8().constData());
@@ -56,7 +53,7 @@ int main(int argc, char** argv) {
         printed_prompts prompts;
         prompts.answers = argv[3];
         const version_settings settings{"true", argv[2], "http://download.invalid/get",
-                                        "true", "lab",   arg(argc, argv, 4)};
+                                        "true", "lab",   arg(4)};
         const auto outcome = run_version_check(settings, prompts);
         std::printf("outcome=%s\n",
                     outcome == version_outcome::go_on ? "go_on" : "exit_for_download");

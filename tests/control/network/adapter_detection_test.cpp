@@ -1,6 +1,7 @@
 #include "network/adapter_detection.h"
 
 #include "control/control_test_log.h"
+#include "control/state/state_fixture.h"
 
 namespace voxline::test {
 namespace {
@@ -19,16 +20,6 @@ kestrel::interface_info iface(const char* name, const char* type, std::vector<st
                               bool running = true) {
     return {name, type, running, running, false, std::move(ipv4)};
 }
-
-class fake_source : public kestrel::interface_source {
-  public:
-    explicit fake_source(std::vector<kestrel::interface_info> interfaces)
-        : m_snap{std::move(interfaces), ROUTES, "Linux 6"} {}
-    network_snapshot snapshot() override { return m_snap; }
-
-  private:
-    network_snapshot m_snap;
-};
 
 // Answers with a fixed index and records what it was asked.
 class fake_prompt : public kestrel::adapter_prompt {
@@ -57,7 +48,8 @@ std::unique_ptr<choice> choose(std::vector<kestrel::interface_info> interfaces, 
                                bool force = false) {
     auto result = std::make_unique<choice>();
     kestrel::adapter_chooser chooser(&result->log.log,
-                                     std::make_unique<fake_source>(std::move(interfaces)),
+                                     std::make_unique<fixed_adapters>(network_snapshot{
+                                         std::move(interfaces), ROUTES, "Linux 6"}),
                                      std::make_unique<fake_prompt>(answer, &result->asked));
     chooser.GetLocalIpAddress(force, [&](bool chosen, const std::string& address) {
         result->answered = true, result->chosen = chosen, result->address = address;
@@ -68,9 +60,7 @@ std::unique_ptr<choice> choose(std::vector<kestrel::interface_info> interfaces, 
 TEST(AdapterDetection, AddressesWithoutGatewayOrAddressAreNotListed) {
     const auto r =
         choose({iface("eth1", "Ethernet", {"192.168.9.2"}), iface("eth2", "Ethernet", {})});
-    EXPECT_TRUE(r->answered);
-    EXPECT_FALSE(r->chosen);
-    EXPECT_EQ(r->address, "");
+    EXPECT_EQ(std::tuple(r->answered, r->chosen, r->address), std::tuple(true, false, ""));
     EXPECT_TRUE(
         r->log.has("    Address 0: 192.168.9.2 (not added to list because no default gateway)"));
     EXPECT_TRUE(
@@ -81,9 +71,8 @@ TEST(AdapterDetection, AddressesWithoutGatewayOrAddressAreNotListed) {
     // Of two, only the running one: taken without a dialog.
     const auto running = choose({iface("eth0", "Ethernet", {"192.168.1.20"}, false),
                                  iface("wlan0", "Wi-Fi", {"172.16.0.7"})});
-    EXPECT_TRUE(running->chosen);
-    EXPECT_EQ(running->address, "172.16.0.7");
-    EXPECT_TRUE(running->asked.empty());
+    EXPECT_EQ(std::tuple(running->chosen, running->address, running->asked.size()),
+              std::tuple(true, "172.16.0.7", 0u));
     EXPECT_TRUE(running->log.has("GetLocalIpAddress returned one address (172.16.0.7)"));
 }
 
@@ -111,15 +100,13 @@ TEST(AdapterDetection, DialogListsLabelsNewestFirstAndMapsTheAnswer) {
 TEST(AdapterDetection, ForcedDialogWithOneAddressAndLocalIpOverride) {
     const auto eth0 = iface("eth0", "Ethernet", {"192.168.1.20"});
     const auto forced = choose({eth0}, 0, true);
-    EXPECT_EQ(forced->address, "192.168.1.20");
-    EXPECT_EQ(forced->asked.size(), 1u);
+    EXPECT_EQ(std::tuple(forced->address, forced->asked.size()), std::tuple("192.168.1.20", 1u));
 
     setenv("KESTREL_LOCAL_IP", "127.0.58.9", 1);
     const auto fixed = choose({eth0}, 0, true);
     unsetenv("KESTREL_LOCAL_IP");
-    EXPECT_TRUE(fixed->chosen);
-    EXPECT_EQ(fixed->address, "127.0.58.9");
-    EXPECT_TRUE(fixed->asked.empty());
+    EXPECT_EQ(std::tuple(fixed->chosen, fixed->address, fixed->asked.size()),
+              std::tuple(true, "127.0.58.9", 0u));
 }
 
 }  // namespace

@@ -92,10 +92,9 @@ TEST(ControlParameters, SettingsFollowTheirValues) {
     control_parameters p;
     kestrel::control_settings s;
     p.read_settings(s);
-    EXPECT_EQ(s.tos, 20);               // until QOSSetting is set
-    EXPECT_TRUE(s.sort_call_managers);  // flags "Not Specified"
-    EXPECT_TRUE(s.browser_mode);
-    EXPECT_EQ(s.vocoder, 1);
+    // QOSSetting unset, the flags "Not Specified", the mode the initial one.
+    EXPECT_EQ(std::tuple(s.tos, s.sort_call_managers, s.browser_mode, s.vocoder),
+              std::tuple(20, true, true, 1));
 
     p.SetParameterValue("QOSSetting", "0");
     p.SetParameterValue("VXLConfigFlags", "0x44");
@@ -104,14 +103,10 @@ TEST(ControlParameters, SettingsFollowTheirValues) {
         p.SetParameterValue(flag, "TRUE");
     p.SetParameterValue("PrefixDigits", "(10) 10-");
     p.read_settings(s);
-    EXPECT_EQ(s.tos, 0);
-    EXPECT_FALSE(s.sort_call_managers);
-    EXPECT_TRUE(s.diag_at_start);
-    EXPECT_TRUE(s.trace);
-    EXPECT_FALSE(s.browser_mode);
-    EXPECT_EQ(s.vocoder, 0);
+    EXPECT_EQ(std::tuple(s.tos, s.sort_call_managers, s.diag_at_start, s.trace, s.browser_mode,
+                         s.vocoder, s.prefix_digits),
+              std::tuple(0, false, true, true, false, 0, "1010"));
     EXPECT_TRUE(s.two_button && s.allow_simultaneous && s.enable_prefix && s.override_ani);
-    EXPECT_EQ(s.prefix_digits, "1010");
 
     for (const char* flag : {"EnableTwoButton", "AllowSimultaneous", "EnablePrefix", "OverRideANI"})
         p.SetParameterValue(flag, "false");

@@ -33,8 +33,8 @@ class recording_sink final : public IActiveXPhoneEvents {
 };
 
 // No engine: these tests stay with the automation surface.
-phone_ptr make_control(
-    std::unique_ptr<kestrel::interface_source> interfaces = std::make_unique<one_adapter>()) {
+phone_ptr make_control(std::unique_ptr<kestrel::interface_source> interfaces =
+                           ethernet({{"eth0", "127.0.0.1", "0100007F"}})) {
     auto pool = std::make_shared<engine_pool>();
     pool->refused = {"TarnwickVXL", "TarnwickVXLG723", "TarnwickVXLG729"};
     return make_phone(pool, std::move(interfaces));
@@ -108,20 +108,9 @@ TEST(ActiveXPhone, PropertyBagSavesAllPropertiesAndLoadsThemBack) {
     EXPECT_EQ(second->IsDirty(), KESTREL_S_FALSE);
 }
 
-class two_adapters : public kestrel::interface_source {
-  public:
-    kestrel::network_snapshot snapshot() override {
-        return {{{"eth0", "Ethernet", true, true, false, {"192.168.1.20"}},
-                 {"eth1", "Ethernet", true, true, false, {"10.0.0.20"}}},
-                "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
-                "eth0\t00000000\t0101A8C0\t0003\t0\t0\t0\t00000000\n"
-                "eth1\t00000000\t0100000A\t0003\t0\t0\t0\t00000000\n",
-                "Linux"};
-    }
-};
-
 TEST(ActiveXPhone, SetUpAsksForTheAdapterWithoutWaiting) {
-    auto control = make_control(std::make_unique<two_adapters>());
+    auto control = make_control(
+        ethernet({{"eth0", "192.168.1.20", "0101A8C0"}, {"eth1", "10.0.0.20", "0100000A"}}));
     control->InitialSetup();
     EXPECT_EQ(control->local_ip(), "");
     auto* dialog = control->Widget()->findChild<QDialog*>("adapterDialog");

@@ -50,7 +50,6 @@ class phone : public ::testing::Test {
     layout_point mic() { return m_control->current_layout().mic_thumb; }
 
     std::shared_ptr<engine_pool> m_pool = std::make_shared<engine_pool>();
-    std::unique_ptr<kestrel::control_mixer> m_levels;  // the same levels, as another program
     phone_ptr m_control;
 };
 
@@ -85,11 +84,9 @@ TEST_F(phone, shift_auto_repeat_and_commands) {
     m_control->OnKeyDown('3');
     m_control->OnKeyDown('9');
     EXPECT_EQ(m_control->display_text(), "#(");
-    EXPECT_TRUE(m_control->held_keys()[12]);
-    EXPECT_TRUE(m_control->held_keys()[20]);
+    EXPECT_TRUE(m_control->held_keys()[12] && m_control->held_keys()[20]);
     m_control->OnKeyUp(kestrel::VK_SHIFT);
-    EXPECT_FALSE(m_control->held_keys()[12]);
-    EXPECT_FALSE(m_control->held_keys()[20]);
+    EXPECT_FALSE(m_control->held_keys()[12] || m_control->held_keys()[20]);
     // Without Shift the same key is a digit again.
     m_control->OnKeyDown('3');
     EXPECT_EQ(m_control->display_text(), "#(3");
@@ -106,7 +103,6 @@ TEST_F(phone, shift_auto_repeat_and_commands) {
     send_key(QEvent::KeyPress, Qt::Key_Backspace, "");
     EXPECT_EQ(m_control->display_text(), "5");
 
-    // ExecuteCommand runs the generic commands.
     m_control->OnKeyDown(kestrel::VK_ESCAPE);
     EXPECT_EQ(execute("onchar", "#"), "OK");
     EXPECT_EQ(execute("OnKeyDown", "65", "TRUE"), "OK");  // 'A' on the keypad's 2
@@ -167,8 +163,7 @@ TEST_F(phone, keys_click_at_the_release_or_when_the_mouse_leaves_them) {
     mouse(QEvent::MouseMove, 267, 110);
     EXPECT_EQ(m_control->mouse_key(), 6);
     mouse(QEvent::MouseMove, 268, 90);
-    EXPECT_EQ(m_control->mouse_key(), -1);
-    EXPECT_EQ(m_control->display_text(), "6");
+    EXPECT_EQ(std::tuple(m_control->mouse_key(), m_control->display_text()), std::tuple(-1, "6"));
     mouse(QEvent::MouseButtonRelease, 268, 90);
     EXPECT_EQ(m_control->display_text(), "6");
 
@@ -182,35 +177,34 @@ TEST_F(phone, keys_click_at_the_release_or_when_the_mouse_leaves_them) {
 }
 
 TEST_F(phone, a_drag_moves_one_slider_and_the_thumbs_follow_the_mixer_otherwise) {
-    m_levels = kestrel::control_mixer::open(nullptr);
-    ASSERT_TRUE(m_levels);
-    m_levels->set_speaker_level(0.5);
-    m_levels->set_microphone_level(0.5);
+    const auto levels = kestrel::control_mixer::open(nullptr);  // as another program
+    ASSERT_TRUE(levels);
+    levels->set_speaker_level(0.5);
+    levels->set_microphone_level(0.5);
     start(true);
     // Mixer levels 0.5: thumbs at the middle of the 48-pixel tracks.
-    EXPECT_EQ(speaker(), (layout_point{143, 37}));
-    EXPECT_EQ(mic(), (layout_point{61, 37}));
+    EXPECT_EQ(std::pair(speaker(), mic()), std::pair(layout_point{143, 37}, layout_point{61, 37}));
 
     mouse(QEvent::MouseButtonPress, 131, 33);
-    EXPECT_EQ(m_control->dragged_slider(), slider_kind::speaker);
-    EXPECT_DOUBLE_EQ(*m_levels->speaker_level(), 0.25);
-    EXPECT_EQ(speaker(), (layout_point{131, 37}));
+    EXPECT_DOUBLE_EQ(*levels->speaker_level(), 0.25);
+    EXPECT_EQ(std::pair(m_control->dragged_slider(), speaker()),
+              std::pair(slider_kind::speaker, layout_point{131, 37}));
     // Onto the microphone track: neither slider moves.
     mouse(QEvent::MouseMove, 60, 37);
     EXPECT_EQ(speaker(), (layout_point{131, 37}));
-    EXPECT_DOUBLE_EQ(*m_levels->microphone_level(), 0.5);
+    EXPECT_DOUBLE_EQ(*levels->microphone_level(), 0.5);
     mouse(QEvent::MouseMove, 167, 43);
-    EXPECT_DOUBLE_EQ(*m_levels->speaker_level(), 1.0);
+    EXPECT_DOUBLE_EQ(*levels->speaker_level(), 1.0);
     EXPECT_EQ(speaker(), (layout_point{167, 37}));
 
     // A change from elsewhere during the drag leaves the thumbs alone...
-    m_levels->set_microphone_level(0.75);
+    levels->set_microphone_level(0.75);
     m_control->UpdateAudioLevels();
     EXPECT_EQ(mic(), (layout_point{61, 37}));
     mouse(QEvent::MouseButtonRelease, 167, 43);
     EXPECT_EQ(m_control->dragged_slider(), slider_kind::none);
     // ...and after it the mixer's notice moves them.
-    m_levels->set_microphone_level(0.25);
+    levels->set_microphone_level(0.25);
     for (int i = 0; i < 100 && mic().x != 49; ++i) QCoreApplication::processEvents();
     EXPECT_EQ(mic(), (layout_point{49, 37}));
 }
@@ -225,8 +219,7 @@ TEST_F(phone, without_a_mixer_thumbs_start_at_level_zero_and_keep_a_dragged_leve
     // A new layout pass keeps the level shown.
     m_control->Widget()->resize(300, 200);
     m_control->RefreshLocationRects(QRect(0, 0, 300, 200));
-    EXPECT_EQ(mic(), (layout_point{61, 34}));
-    EXPECT_EQ(speaker(), (layout_point{143, 43}));
+    EXPECT_EQ(std::pair(mic(), speaker()), std::pair(layout_point{61, 34}, layout_point{143, 43}));
 }
 
 }  // namespace

@@ -135,11 +135,10 @@ TEST(ControlShippedSkin, DownDiffersExactlyOnKeysAndTextsKeepContrast) {
         const auto layout = kestrel::build_layout(s.layout, "Horizontal", {0, 0, 275, 190});
         for (int y = 0; y < 190; ++y)
             for (int x = 0; x < 275; ++x) {
-                bool on_key = false;
-                for (int key = 0; key <= 14; ++key) {
-                    const auto& r = layout.rects[key];
-                    on_key |= x >= r.left && x < r.right && y >= r.top && y < r.bottom;
-                }
+                const bool on_key =
+                    std::any_of(layout.rects.begin(), layout.rects.begin() + 15, [&](auto& r) {
+                        return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
+                    });
                 ASSERT_EQ(skin.down.pixel(x, y) != skin.background.pixel(x, y), on_key)
                     << s.name << " at " << x << "," << y;
             }

@@ -40,9 +40,8 @@ TEST(ControlTextFitting, CountAndFontSizeFollowTheTextAndRectangle) {
 
     // The first known face, else the application's font at weight 400.
     const QFont known = kestrel::make_font(FACES, {17, 6}, 900);
-    EXPECT_EQ(known.family(), QStringLiteral("DejaVu Sans"));
-    EXPECT_EQ(known.weight(), QFont::Black);
-    EXPECT_EQ(known.pixelSize(), 17);
+    EXPECT_EQ(std::tuple(known.family().toStdString(), known.weight(), known.pixelSize()),
+              std::tuple("DejaVu Sans", QFont::Black, 17));
     EXPECT_EQ(kestrel::make_font({QStringLiteral("No Such Face")}, {17, 6}, 900).weight(),
               QFont::Normal);
 }

@@ -4,17 +4,7 @@
 
 namespace voxline::test {
 
-namespace {
-
 using namespace kestrel;
-
-std::shared_ptr<engine_pool> engines(std::map<std::string, int32_t> results) {
-    auto pool = std::make_shared<engine_pool>();
-    pool->results = std::move(results);
-    return pool;
-}
-
-}  // namespace
 
 TEST(call_flow, log_on_outcomes) {
     // Method, its result: call manager state, states shown, error, reconnection delay.
@@ -27,7 +17,7 @@ TEST(call_flow, log_on_outcomes) {
     };
     for (const auto& [method, result, call_manager_state, shown, error, reconnect_ms] : rows) {
         SCOPED_TRACE(result);
-        test_control c(engines({{method, static_cast<int32_t>(result)}}));
+        test_control c({{method, static_cast<int32_t>(result)}});
         c.start();
         EXPECT_EQ(std::tuple(c.call_manager_state(), c.shown, c.error()),
                   std::tuple(call_manager_state, shown, error));
@@ -76,21 +66,19 @@ TEST(call_flow, a_call_asked_for_before_log_on_is_placed_once_logged_on) {
 }
 
 TEST(call_flow, failed_engine_calls) {
-    test_control c(engines({{"Call", VXL_E_INVALID_NUMBER}}));
+    test_control c({{"Call", VXL_E_INVALID_NUMBER}});
     c.log_on();
     c.type("12a");
     EXPECT_EQ(c.PlaceCall(), VXL_E_INVALID_NUMBER);
-    EXPECT_EQ(c.engine().calls().back(), "Call 12");
-    EXPECT_EQ(c.call_state(), CALLSTATE_IDLE);
-    EXPECT_EQ(c.GetStatusMessage(), "Invalid number");
+    EXPECT_EQ(std::tuple(c.engine().calls().back(), c.call_state(), c.GetStatusMessage()),
+              std::tuple("Call 12", CALLSTATE_IDLE, "Invalid number"));
 
     // A second call while one is under way never reaches the engine.
     c.engine().results["Call"] = 0;
     c.type("600");
     c.PlaceCall();
-    EXPECT_EQ(c.PlaceCall(), VXL_E_REQUEST_NOT_ALLOWED);
-    EXPECT_EQ(c.call_state(), CALLSTATE_DIALING);
-    EXPECT_EQ(c.engine().count("Call"), 2u);
+    EXPECT_EQ((std::tuple{c.PlaceCall(), c.call_state(), c.engine().count("Call")}),
+              std::tuple(VXL_E_REQUEST_NOT_ALLOWED, CALLSTATE_DIALING, 2u));
 
     c.engine().results["Hangup"] = VXL_E_FAIL;
     EXPECT_EQ(c.Hangup(), VXL_E_FAIL);
@@ -110,9 +98,9 @@ TEST(call_flow, failed_engine_calls) {
 
     // A refused log-off disconnects at once, without reconnecting.
     c.engine().results["LogoffFromCallAgent"] = VXL_E_FAIL;
-    EXPECT_EQ(c.DisconnectFromCallManager(0), VXL_E_FAIL);
-    EXPECT_EQ(c.call_manager_state(), CMSTATE_DISCONNECTED);
-    EXPECT_EQ(c.timers().delay(RECONNECT_TIMER), -1);
+    EXPECT_EQ((std::tuple{c.DisconnectFromCallManager(0), c.call_manager_state(),
+                          c.timers().delay(RECONNECT_TIMER)}),
+              std::tuple(VXL_E_FAIL, CMSTATE_DISCONNECTED, -1));
 }
 
 TEST(call_flow, engine_classes) {
@@ -128,8 +116,7 @@ TEST(call_flow, engine_classes) {
     test_control d(none);
     d.start("browser 723");
     EXPECT_EQ(none->classes, (std::vector<std::string>{"TarnwickVXL", "TarnwickVXLG723"}));
-    EXPECT_EQ(d.vocoder(), -1);
-    EXPECT_EQ(d.GetStatusMessage(), "No vocoder support");
+    EXPECT_EQ(std::tuple(d.vocoder(), d.GetStatusMessage()), std::tuple(-1, "No vocoder support"));
     EXPECT_EQ(d.scripts, (std::vector<std::string>{"InitialChatSession()"}));
     for (int32_t hr : {d.ConfigureCallManager(), d.LogonToCallManager(),
                        d.DisconnectFromCallManager(1), d.Hangup(), d.AnswerRingingCall()}) {
@@ -155,9 +142,7 @@ TEST(call_flow, hang_up_ends_the_session_when_asked_to_but_not_while_destroying)
     d.SetParameterValue("AllowSimultaneous", "true");
     d.log_on();
     d.Destroy();
-    EXPECT_TRUE(d.scripts.empty());
-    EXPECT_EQ(d.closes, 0);
-    EXPECT_FALSE(d.has_engine());
+    EXPECT_EQ(std::tuple(d.scripts.size(), d.closes, d.has_engine()), std::tuple(0u, 0, false));
 }
 
 TEST(call_flow, a_vocoder_change_while_logged_on_reconnects_on_the_new_engine) {
@@ -218,7 +203,7 @@ TEST(control_states, soft_errors_clear_themselves_after_7_seconds) {
 }
 
 TEST(control_states, reconnection_delays) {
-    test_control c(engines({{"ConfigureCallParameters", VXL_E_FAIL}}));
+    test_control c({{"ConfigureCallParameters", VXL_E_FAIL}});
     c.start();
     for (int attempt = 0; attempt < 14; ++attempt) c.timers().fire(RECONNECT_TIMER);
     EXPECT_EQ(c.timers().reconnect_delays,
@@ -260,15 +245,12 @@ TEST(control_states, status_line_and_repeated_states) {
     c.SetErrorState(1);
     auto shown = c.states.size();
     c.SetCallState(CALLSTATE_IDLE);
-    EXPECT_EQ(c.states.size(), shown);
-    EXPECT_EQ(c.error(), 1);
+    EXPECT_EQ(std::tuple(c.states.size(), c.error()), std::tuple(shown, 1));
     // A new state clears it and names the number in dialable digits.
     c.caller_names["600"] = "Operator";
     c.SetCallState(CALLSTATE_DIALING, "(600)");
-    EXPECT_EQ(c.error(), -1);
-    EXPECT_EQ(c.states.back(), std::make_tuple(3, "600", "Operator"));
-    EXPECT_EQ(c.custom_message(), "Calling Operator");
-    EXPECT_EQ(c.GetButtonMessage(), "Hangup");
+    EXPECT_EQ(std::tuple(c.error(), c.states.back(), c.custom_message(), c.GetButtonMessage()),
+              std::tuple(-1, std::tuple(3, "600", "Operator"), "Calling Operator", "Hangup"));
 
     // Outside browser mode the directory state is not kept.
     test_control d;

@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <future>
 #include <map>
@@ -120,16 +121,26 @@ class fake_timers final : public kestrel::control_timers {
     expiry m_expiry;
 };
 
-// One running Ethernet adapter on loopback with a default gateway.
-class one_adapter : public kestrel::interface_source {
+// Adapters and a kernel route table as the test gives them.
+class fixed_adapters final : public kestrel::interface_source {
   public:
-    kestrel::network_snapshot snapshot() override {
-        return {{{"eth0", "Ethernet", true, true, false, {"127.0.0.1"}}},
-                "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n"
-                "eth0\t00000000\t0100007F\t0003\t0\t0\t0\t00000000\n",
-                "Linux"};
-    }
+    explicit fixed_adapters(kestrel::network_snapshot snapshot) : m_snapshot(std::move(snapshot)) {}
+    kestrel::network_snapshot snapshot() override { return m_snapshot; }
+
+  private:
+    kestrel::network_snapshot m_snapshot;
 };
+
+// Running Ethernet adapters: name, address, default gateway as the kernel writes it.
+inline std::unique_ptr<fixed_adapters> ethernet(std::vector<std::array<std::string, 3>> adapters) {
+    kestrel::network_snapshot s{
+        {}, "Iface\tDestination\tGateway\tFlags\tRefCnt\tUse\tMetric\tMask\n", "Linux"};
+    for (const auto& [name, address, gateway] : adapters) {
+        s.interfaces.push_back({name, "Ethernet", true, true, false, {address}});
+        s.route_text += name + "\t00000000\t" + gateway + "\t0003\t0\t0\t0\t00000000\n";
+    }
+    return std::make_unique<fixed_adapters>(std::move(s));
+}
 
 // The engines a control created outlive it, for the test to read.
 struct engine_pool {
@@ -145,7 +156,6 @@ struct engine_pool {
 
 // Surroundings for a control on engines from pool and timers the test fires.
 inline kestrel::control_environment fake_environment(std::shared_ptr<engine_pool> pool,
-                                                     int echo_delay = 0,
                                                      fake_timers* timers = new fake_timers) {
     static int logs = 0;
     kestrel::control_environment env;
@@ -161,7 +171,7 @@ inline kestrel::control_environment fake_environment(std::shared_ptr<engine_pool
     };
     env.timers.reset(timers);
     env.log_file = process_temp_home() + "/VXLAX-" + std::to_string(++logs) + ".log";
-    env.echo_delay = echo_delay;
+    env.echo_delay = -1;  // none stored
     return env;
 }
 
@@ -182,7 +192,11 @@ class test_control : public kestrel::CVXLControl {
   public:
     explicit test_control(std::shared_ptr<engine_pool> pool = std::make_shared<engine_pool>(),
                           fake_timers* timers = new fake_timers)
-        : CVXLControl(fake_environment(pool, -1, timers)), m_pool(pool), m_timers(timers) {}
+        : CVXLControl(fake_environment(pool, timers)), m_pool(pool), m_timers(timers) {}
+    // On engines whose methods give these results.
+    explicit test_control(std::map<std::string, int32_t> results) : test_control() {
+        m_pool->results = std::move(results);
+    }
     ~test_control() override { Destroy(); }
 
     fake_engine& engine() { return m_pool->engine(); }
@@ -237,9 +251,9 @@ struct phone_deleter {
 };
 using phone_ptr = std::unique_ptr<kestrel::active_x_phone, phone_deleter>;
 
-inline phone_ptr make_phone(
-    std::shared_ptr<engine_pool> pool,
-    std::unique_ptr<kestrel::interface_source> interfaces = std::make_unique<one_adapter>()) {
+inline phone_ptr make_phone(std::shared_ptr<engine_pool> pool,
+                            std::unique_ptr<kestrel::interface_source> interfaces =
+                                ethernet({{"eth0", "127.0.0.1", "0100007F"}})) {
     return phone_ptr(new kestrel::active_x_phone(fake_environment(pool), std::move(interfaces)));
 }
 

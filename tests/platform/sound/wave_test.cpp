@@ -147,8 +147,7 @@ TEST_F(WaveVirtual, ResetAndCloseHandBackEveryHeaderBeforeReturning) {
     wave_out_write(out, &played[0].header);
     ASSERT_EQ(wave_in_close(in), WAVE_OK);
     ASSERT_EQ(wave_out_close(out), WAVE_OK);
-    EXPECT_EQ(input_log.count(), 3u);
-    EXPECT_EQ(log.count(), 4u);
+    EXPECT_EQ(std::pair(input_log.count(), log.count()), std::pair(size_t{3}, size_t{4}));
     wave_out_write(out, &played[1].header);
     ASSERT_TRUE(virtual_card_test::run_ticks(2));
     EXPECT_EQ(log.count(), 4u);
@@ -274,8 +273,7 @@ TEST(PeriodicTimer, LateWakesCatchUpAtMostTenTicksAndTheTimerStopsCleanly) {
     EXPECT_EQ(message.id, 1u);
     for (uint32_t id = 1; id <= 4; ++id) {
         ASSERT_TRUE(queue.get(message, 0));
-        EXPECT_EQ(message.id, id);
-        EXPECT_EQ(message.wparam, id * 10);
+        EXPECT_EQ(std::pair(message.id, message.wparam), std::pair(id, uintptr_t{id * 10}));
     }
     EXPECT_FALSE(queue.peek(message, false));
     EXPECT_FALSE(queue.get(message, 20));

@@ -1,4 +1,4 @@
-// Message boxes need a widget application around the tests.
+// Widget tests (message boxes, windows) need a widget application around them.
 #include <gtest/gtest.h>
 
 #include <QApplication>
