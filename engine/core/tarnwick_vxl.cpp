@@ -229,7 +229,7 @@ int32_t CTarnwickVXL::call(const char* number) {
     }
     m_pending_number = cleaned;
     m_has_pending_number = true;
-    m_flags.onhook_sent = false;
+    m_flags.rearm_onhook();
     wake_call_thread();
     return VXL_S_OK;
 }
@@ -285,7 +285,7 @@ int32_t CTarnwickVXL::Answer() {
             VXL_LOG(LOG_ERROR, "Call control is NULL in Answer ()");
             return VXL_E_FAIL;
         }
-        m_flags.onhook_sent = false;
+        m_flags.rearm_onhook();
         m_flags.answer = true;
         wake_call_thread();
         return VXL_S_OK;

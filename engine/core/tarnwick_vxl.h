@@ -32,6 +32,13 @@ struct request_flags {
     bool stop = false;  // m_disconnected: leave mgcp_main
     bool dynamic_info_pending = false;
     bool logoff_notice_sent = false;
+
+    // A call or answer needs its own on-hook later. A hang-up still waiting for the call thread
+    // after the on-hook went out only repeats that one: it must not end the new call.
+    void rearm_onhook() {
+        if (onhook_sent) hangup = false;
+        onhook_sent = false;
+    }
 };
 
 class CTarnwickVXL final : public ITarnwickVXL {

@@ -70,10 +70,14 @@ TEST_F(CallThread, NumbersHangupsDigitsAndASecondEngine) {
     // A configuration while the thread runs changes nothing.
     EXPECT_EQ(configure(engine, callback), VXL_E_REQUEST_NOT_ALLOWED);
     ASSERT_EQ(engine->Hangup(), VXL_S_OK);
-    ASSERT_EQ(engine->Hangup(), VXL_S_OK);
     ASSERT_TRUE(callback.wait_for("Disconnected 0"));
-
-    ASSERT_EQ(engine->Call(std::string(150, '7').c_str()), VXL_S_OK);
+    {
+        // A repeated hang-up the thread has not taken yet neither sends a second on-hook nor
+        // cancels the next call.
+        std::lock_guard<std::recursive_mutex> hold_the_thread(engine->method_lock());
+        ASSERT_EQ(engine->Hangup(), VXL_S_OK);
+        ASSERT_EQ(engine->Call(std::string(150, '7').c_str()), VXL_S_OK);
+    }
     EXPECT_TRUE(agent->wait_for("D/" + std::string(150, '7')));
     EXPECT_EQ(agent->count_received("O: L/hu"), 1) << "two hang-ups, one on-hook";
     EXPECT_EQ(agent->count_received("O: D/12"), 0);
