@@ -95,9 +95,9 @@ TEST(ToneImages, EachImageHasItsHeaderCadenceFrequenciesAndLevels) {
     const std::vector<uint8_t>& ring = images.tone(TONE_RINGING);
     ASSERT_EQ(ring.size(), 51098u);
     const std::vector<int16_t> a = samples(ring, 0, 280), b = samples(ring, 280, 280);
-    EXPECT_NEAR(db(amplitude(a, 2090), 0.075), 0, 1);
-    EXPECT_NEAR(db(amplitude(a, 3140), 0.075), 0, 1);
-    EXPECT_NEAR(db(amplitude(b, 2780), 0.25), 0, 1);
+    for (auto [block, hz, level] :
+         {std::tuple{&a, 2090, 0.075}, {&a, 3140, 0.075}, {&b, 2780, 0.25}})
+        EXPECT_NEAR(db(amplitude(*block, hz), level), 0, 1) << hz;
     EXPECT_EQ(samples(ring, 16 * 560, 560), samples(ring, 0, 560));
     const std::vector<int16_t> pause = samples(ring, 17 * 560, 16000);
     EXPECT_TRUE(std::all_of(pause.begin(), pause.end(), [](int16_t s) { return s == 0; }));
@@ -157,10 +157,9 @@ TEST(DigitPlayer, QueueRulesThenDigitsEightyMillisecondsApartMutingHalfASecondPa
         if (r.muted) last_muted = t;
         playing += r.playing;
     }
-    EXPECT_EQ(starts, (std::vector<int>{0, 8, 16, 24}));
-    EXPECT_EQ(playing, 8 * 3 + 10);  // the beep ("@") plays 100 ms
-    EXPECT_EQ(last_muted, 24 + 59);  // half a second after its end (580 ms for a digit)
-    EXPECT_EQ(muted, last_muted + 1);
+    // The beep ("@") plays 100 ms; muted until half a second after its end (580 ms for a digit).
+    EXPECT_EQ(std::tuple(starts, playing, last_muted, muted),
+              std::tuple(std::vector<int>{0, 8, 16, 24}, 8 * 3 + 10, 24 + 59, 24 + 59 + 1));
 }
 
 }  // namespace

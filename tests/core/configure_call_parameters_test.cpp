@@ -77,11 +77,10 @@ TEST_F(ConfigureTest, OverrideFileReplacesArgumentsAndNeverShowsThePin) {
                "iCallAgentPort=2427\r\nICALLAGENTPORT=9\n\nszCallerIDName=Bob\nszPin=99\n"
                "iFlags=0x3\niFlags=8\niSamplesPerRtpPacket=4x\n");
     ASSERT_EQ(configure(), VXL_S_OK);
-    EXPECT_EQ(control().remote_mgcp_port(), 2427);
-    EXPECT_STREQ(control().caller_name(), "Bob");
-    EXPECT_EQ(control().pin(), "99");
-    EXPECT_TRUE(control().audit_on()) << "the later iFlags line wins";
-    EXPECT_EQ(control().settings().frames_per_packet, 4);
+    call_control& c = control();  // the later iFlags line wins: audit on
+    EXPECT_EQ(std::tuple(c.remote_mgcp_port(), std::string(c.caller_name()), c.pin(), c.audit_on(),
+                         c.settings().frames_per_packet),
+              std::tuple(2427, "Bob", "99", true, 4));
     const std::string log = home.read("vxl.log");
     EXPECT_THAT(log, HasSubstr("]Error-- Invalid VXL.OPT value ignored [ICALLAGENTPORT=9]"));
     EXPECT_THAT(log, HasSubstr("]szPin=[**]"));
@@ -91,9 +90,9 @@ TEST_F(ConfigureTest, OverrideFileReplacesArgumentsAndNeverShowsThePin) {
 
 TEST_F(ConfigureTest, Defaults) {
     ASSERT_EQ(configure({.flags = VXL_FLAG_MGCP_AUDIT, .reserved2 = 0xB8}), VXL_S_OK);
-    EXPECT_EQ(process_type_of_service(), 0xB8);
-    EXPECT_EQ(control().nat_info_port(), 2829);
-    EXPECT_EQ(control().audit_timeout_s(), 180 + 30);
+    EXPECT_EQ(std::tuple(process_type_of_service(), control().nat_info_port(),
+                         control().audit_timeout_s()),
+              std::tuple(0xB8, 2829, 180 + 30));
     ASSERT_EQ(configure({.nat_port = 5000}), VXL_S_OK);
     EXPECT_EQ(control().nat_info_port(), 5000);
 }
@@ -182,12 +181,11 @@ TEST_F(ConfigureTest, InstanceLockHeldByAnotherProcessRefusesUnlessMuxMarker) {
 }
 
 TEST_F(ConfigureTest, CommandsBeforeLogonAreRefusedOrHaveNothingToDo) {
-    EXPECT_EQ(engine->LogonToCallAgent(), VXL_E_REQUEST_NOT_ALLOWED);
-    EXPECT_EQ(engine->Call("5551234"), VXL_E_REQUEST_NOT_ALLOWED);
-    EXPECT_EQ(engine->SendDigits("1"), VXL_E_REQUEST_NOT_ALLOWED);
-    EXPECT_EQ(engine->LogoffFromCallAgent(1), VXL_E_REQUEST_NOT_ALLOWED);
-    EXPECT_EQ(engine->Hangup(), VXL_S_NOTHING_TO_DO);
-    EXPECT_EQ(engine->Answer(), VXL_S_NOTHING_TO_DO);
+    const int32_t refused = VXL_E_REQUEST_NOT_ALLOWED, nothing = VXL_S_NOTHING_TO_DO;
+    EXPECT_EQ(std::vector<int32_t>({engine->LogonToCallAgent(), engine->Call("5551234"),
+                                    engine->SendDigits("1"), engine->LogoffFromCallAgent(1),
+                                    engine->Hangup(), engine->Answer()}),
+              std::vector<int32_t>({refused, refused, refused, refused, nothing, nothing}));
 }
 
 TEST_F(ConfigureTest, GenericCommandsNeverTouchTheirOutArguments) {
@@ -199,8 +197,7 @@ TEST_F(ConfigureTest, GenericCommandsNeverTouchTheirOutArguments) {
     for (int c : {0, 7, 8, 9, 11}) EXPECT_EQ(run(c), VXL_E_NOTIMPL) << c;
     for (int c : {4, 5, 10}) EXPECT_EQ(run(c), VXL_S_OK) << c;
     for (int c : {1, 2}) EXPECT_EQ(run(c), VXL_E_REQUEST_NOT_ALLOWED) << c;  // digits, no call
-    EXPECT_EQ(inout, 77);
-    EXPECT_STREQ(inout_text, "keep");
+    EXPECT_EQ(std::tuple(inout, std::string(inout_text)), std::tuple(77, "keep"));
     EXPECT_EQ(engine->GenericCommand(7, 3, -4, nullptr, nullptr, nullptr, nullptr), VXL_E_NOTIMPL);
 }
 

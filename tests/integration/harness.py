@@ -42,8 +42,7 @@ def phone_program():
 
 
 class Network:
-    """Loopback addresses 127.0.<block>.x for one test module, so that modules
-    can run side by side; the RTP and NAT ports are fixed per address."""
+    """127.0.<block>.x for one test module: the RTP and NAT ports are fixed per address."""
 
     def __init__(self, block):
         self.block = block
@@ -83,7 +82,7 @@ class Program:
         self._queue.put(None)
 
     def _drain(self, timeout):
-        """The next line, waiting up to timeout; None at its end or the time-out."""
+        """The next line; None at the end of the output or the time-out."""
         try:
             item = self._queue.get(timeout=max(0.0, timeout))
         except queue.Empty:
@@ -196,8 +195,7 @@ class Host(Program):
                 for _, text in self.lines if text.startswith("event ChangeQuillonState [")]
 
     def wait_state(self, state, timeout=10.0):
-        """Waits until the control shows state after the one last waited
-        for; True when it did."""
+        """True once the control shows state after the one last waited for."""
         def shown():
             later = self.states()[self._seen:]
             if state in later:
@@ -299,8 +297,7 @@ class EndToEndTest(unittest.TestCase):
                         phone.describe())
 
     def answer_to(self, lab, phone, verb):
-        """The phone's answer to the lab's first command VERB (it may follow
-        the phone's own events, so it is waited for)."""
+        """The phone's answer to the lab's first command VERB, once it came."""
         def answer():
             texts = [m["text"] for m in lab.messages(phone.address)]
             ids = [m.group(1) for m in (re.match(r"%s (\d+) " % verb, t) for t in texts) if m]

@@ -37,14 +37,12 @@ class Lab:
             line = self.process.stdout.readline()
             if line.startswith("lab ready") or not line:
                 break
-        match = re.search(r"mgcp=([\d.]+):(\d+) control=([\d.]+):(\d+) rtp=([\d.]+):(\d+)", line)
+        match = re.search(r"mgcp=([\d.]+):(\d+) control=([\d.]+):(\d+)", line)
         if not match:
             self.stop()
             raise RuntimeError("lab did not start: %r" % line)
         self.mgcp = (match.group(1), int(match.group(2)))
-        self.control_address = (match.group(3), int(match.group(4)))
-        self.rtp = (match.group(5), int(match.group(6)))
-        self._control = connect(self.control_address, timeout=5)
+        self._control = connect((match.group(3), int(match.group(4))), timeout=5)
         self._reader = self._control.makefile("r", encoding="utf-8")
 
     def command(self, line):

@@ -49,43 +49,35 @@ class fake_call_control : public mgcp_call_control {
         *address = ip("127.0.0.1");
         *port = call_agent_port;
         *out = receiver;
-        return record(config_result, "VCGetCallAgentConfig", endpoint);
+        return record(config_result, __func__, endpoint);
     }
     int LiOpenRTPSession(int endpoint, mgcp_connection_request* request) override {
         request->local_address = ip("10.1.2.3");
         request->local_port = 3400;
         request->payload_type = 18;
-        return record(open_result, "LiOpenRTPSession", endpoint);
+        return record(open_result, __func__, endpoint);
     }
     int LiModifyRTPSession(int endpoint, mgcp_connection_request* request, int mode) override {
         last_request = *request;
-        return record(modify_result, "LiModifyRTPSession", endpoint, mode);
+        return record(modify_result, __func__, endpoint, mode);
     }
-    int VCRelease(int endpoint) override { return record(1, "VCRelease", endpoint); }
-    int VCPlayTone(int endpoint, int tone) override {
-        return record(200, "VCPlayTone", endpoint, tone);
-    }
-    void OnSuccessfulRSIPResponseReceived(int method) override {
-        record(0, "OnSuccessfulRSIPResponseReceived", method);
-    }
+    int VCRelease(int endpoint) override { return record(1, __func__, endpoint); }
+    int VCPlayTone(int line, int tone) override { return record(200, __func__, line, tone); }
+    void OnSuccessfulRSIPResponseReceived(int method) override { record(0, __func__, method); }
     void OnUnsuccessfulRSIPResponseReceived(int method, int code) override {
-        record(0, "OnUnsuccessfulRSIPResponseReceived", method, code);
+        record(0, __func__, method, code);
     }
-    void OnNoResponse(int registration) override { record(0, "OnNoResponse", registration); }
-    int OnAuditCommandReceived() override { return record(audit_result, "OnAuditCommandReceived"); }
+    void OnNoResponse(int registration) override { record(0, __func__, registration); }
+    int OnAuditCommandReceived() override { return record(audit_result, __func__); }
     void OnAniDnisReceived(int endpoint, const char* calling, const char* called) override {
-        record(0, "OnAniDnisReceived", endpoint, calling, called);
+        record(0, __func__, endpoint, calling, called);
     }
-    void OnSuccessfulOnhookResponseReceived() override {
-        record(0, "OnSuccessfulOnhookResponseReceived");
-    }
+    void OnSuccessfulOnhookResponseReceived() override { record(0, __func__); }
     void OnTarnwickLdapStatusReceived(int endpoint, const char* status) override {
-        record(0, "OnTarnwickLdapStatusReceived", endpoint, status);
+        record(0, __func__, endpoint, status);
     }
-    void OnUnsuccessfulExtensionResponseReceived() override {
-        record(0, "OnUnsuccessfulExtensionResponseReceived");
-    }
-    int GetInActiveCallState() override { return record(in_call, "GetInActiveCallState"); }
+    void OnUnsuccessfulExtensionResponseReceived() override { record(0, __func__); }
+    int GetInActiveCallState() override { return record(in_call, __func__); }
 
   private:
     static std::string text(int value) { return std::to_string(value); }
@@ -117,7 +109,6 @@ class fake_call_agent {
         EXPECT_EQ(buffer[length - 1], '\0') << "datagram without its trailing NUL";
         return std::string(buffer, static_cast<size_t>(length - 1));
     }
-    // True when nothing arrives within 50 ms.
     bool silent() { return receive(50).empty(); }
     void send_to(const udp_socket& endpoint_socket, const std::string& text) {
         sockaddr_in to{AF_INET, htons(bound_port(endpoint_socket)), {ip("127.0.0.1")}, {}};

@@ -13,12 +13,6 @@
 
 namespace voxline::test {
 
-inline uint32_t dotted(const char* text) {
-    uint32_t address = 0;
-    dotted_to_address(text, &address);
-    return address;
-}
-
 class scripted_channel : public datagram_channel {
   public:
     struct arrival {
@@ -74,7 +68,7 @@ class scripted_channel : public datagram_channel {
         info->length = std::min(capacity, a.data.size());
         info->truncated = a.data.size() > capacity;
         std::memcpy(buffer, a.data.data(), info->length);
-        info->from_address = dotted(a.from.c_str());
+        dotted_to_address(a.from.c_str(), &info->from_address);
         info->from_port = a.port;
         return CHANNEL_OK;
     }

@@ -39,8 +39,7 @@ TEST(AccountScrambler, NoZeroBytesAndFreshSaltsEachTime) {
                                  out.data(), &capacity));
             ASSERT_GE(capacity, 12 + text.size() + 2);
             out.resize(capacity);
-            EXPECT_EQ(out[0], 1);
-            EXPECT_EQ(out[1], 1);
+            EXPECT_EQ(std::pair(out[0], out[1]), std::pair(uint8_t{1}, uint8_t{1}));
             for (size_t i = 12; i < out.size(); ++i) ASSERT_NE(out[i], 0) << "byte " << i;
             seen.insert(out);
         }

@@ -15,9 +15,6 @@
 namespace voxline::test {
 namespace {
 
-using ::testing::EndsWith;
-using ::testing::StartsWith;
-
 uint32_t g_fake_tick = 0;
 
 class LogTest : public ::testing::Test {
@@ -66,10 +63,9 @@ TEST_F(LogTest, HeaderLayoutElapsedSecondsErrorPrefixAndPrivateFile) {
     for (size_t i = 0; i < 4; ++i) {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(l[i], m, header)) << l[i];
-        EXPECT_EQ(m[1], expected[i][0]);
-        EXPECT_EQ(m[2], expected[i][1]);
-        EXPECT_EQ(m[3], "vxl_log_test");  // the file name cut to 12 characters
-        EXPECT_EQ(m[5], expected[i][2]);
+        // The file name is cut to 12 characters.
+        EXPECT_EQ(std::tuple(m[1].str(), m[2].str(), m[3].str(), m[5].str()),
+                  std::tuple(expected[i][0], expected[i][1], "vxl_log_test", expected[i][2]));
     }
     EXPECT_EQ(l[0].find(']'), 56u);  // 57 characters up to the bracket, 59 with "\r\n"
 
@@ -89,7 +85,7 @@ TEST_F(LogTest, MultiLineEntriesAreIndentedAndLongOnesCutTo1023Characters) {
     VXL_LOG(LOG_ALWAYS, "%s", std::string(5000, 'x').c_str());
     const std::vector<std::string> l = lines();
     ASSERT_EQ(l.size(), 4u);
-    EXPECT_THAT(l[0], EndsWith("]one"));
+    EXPECT_THAT(l[0], ::testing::EndsWith("]one"));
     EXPECT_EQ(l[1], std::string(57, ' ') + "two");
     EXPECT_EQ(l[2], std::string(57, ' ') + "three");
     EXPECT_EQ(l[3].size(), 1023u - 2);  // the entry's "\r\n" is the split point
@@ -101,10 +97,9 @@ TEST_F(LogTest, LogOf250000BytesRotatesAtStartUp) {
     home.write("vxl.003", "three");
     home.write("vxl.004", "four");
     VXL_LOG(LOG_ALWAYS, "after rotation");
-    EXPECT_EQ(home.read("vxl.001").size(), 250000u);
-    EXPECT_EQ(home.read("vxl.002"), "one");
-    EXPECT_FALSE(home.exists("vxl.003"));
-    EXPECT_EQ(home.read("vxl.004"), "three");
+    EXPECT_EQ(std::tuple(home.read("vxl.001").size(), home.read("vxl.002"), home.exists("vxl.003"),
+                         home.read("vxl.004")),
+              std::tuple(250000u, "one", false, "three"));
     EXPECT_EQ(home.read("vxl.log").rfind("\n========= Start up", 0), 0u);
 }
 
@@ -124,9 +119,8 @@ TEST_F(LogTest, RotatesDuringTheSessionWhenAnEntryWouldPassTheLimit) {
     EXPECT_EQ(home.read("vxl.001"), "vxl.001");
     // The next one starts a new file, the older ones move up.
     VXL_LOG(LOG_ALWAYS, "entry");
-    EXPECT_EQ(home.read("vxl.001").size(), 2500000u);
-    EXPECT_EQ(home.read("vxl.002"), "vxl.001");
-    EXPECT_EQ(home.read("vxl.004"), "vxl.003");
+    EXPECT_EQ(std::tuple(home.read("vxl.001").size(), home.read("vxl.002"), home.read("vxl.004")),
+              std::tuple(2500000u, "vxl.001", "vxl.003"));
     const std::string fresh = home.read("vxl.log");
     EXPECT_EQ(fresh.rfind("\n========= Start up", 0), 0u) << fresh;
     EXPECT_EQ(fresh.find("entry"), fresh.rfind("entry")) << "one entry only: " << fresh;
@@ -143,8 +137,7 @@ TEST_F(LogTest, NoLogMarkerStopsTheFileButNotTheClientAndTheSequenceWrapsAfter99
     log_queue_release();
     EXPECT_FALSE(home.exists("vxl.log"));
     ASSERT_EQ(got.size(), 1u);
-    EXPECT_THAT(got[0], StartsWith("[00000 "));
-    EXPECT_THAT(got[0], EndsWith("]kept for the client"));
+    EXPECT_THAT(got[0], ::testing::MatchesRegex("\\[00000 .*\\]kept for the client"));
 }
 
 TEST(LogQueue, HoldsEightyLinesKeepsLevelsAndCutsTo511Characters) {
@@ -155,20 +148,17 @@ TEST(LogQueue, HoldsEightyLinesKeepsLevelsAndCutsTo511Characters) {
     std::vector<std::string> got;
     int passes = 0;
     while (queue.drain(5, [&](int, const char* text) { got.emplace_back(text); }) > 0) ++passes;
-    EXPECT_EQ(passes, 16);  // five per pass
-    ASSERT_EQ(got.size(), 80u);
-    EXPECT_EQ(got.front(), "0");
-    EXPECT_EQ(got.back(), "79");  // the 81st never reaches the client
+    // Five per pass; the 81st never reaches the client.
+    ASSERT_EQ(std::tuple(passes, got.size()), std::tuple(16, size_t{80}));
+    EXPECT_EQ(std::tuple(got.front(), got.back()), std::tuple("0", "79"));
 
     // Drained entries are free again; levels are kept, texts cut to 511 characters.
     queue.post(1, std::string(700, 'a').c_str());
     queue.post(16, "stat");
     std::vector<std::pair<int, std::string>> entries;
     queue.drain(5, [&](int level, const char* text) { entries.emplace_back(level, text); });
-    ASSERT_EQ(entries.size(), 2u);
-    EXPECT_EQ(entries[0].first, 1);
-    EXPECT_EQ(entries[0].second.size(), 511u);
-    EXPECT_EQ(entries[1], std::make_pair(16, std::string("stat")));
+    EXPECT_EQ(entries,
+              (std::vector<std::pair<int, std::string>>{{1, std::string(511, 'a')}, {16, "stat"}}));
 }
 
 }  // namespace

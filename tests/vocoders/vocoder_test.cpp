@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdlib>
 #include <tuple>
 
 #include "support/temp_home.h"  // the codecs log on failure
@@ -20,9 +19,8 @@ TEST(CodecTable, PayloadTypesAndUnknownCodes) {
                                       {VOCODER_G723, 4u},
                                       {VOCODER_G729, 18u}})
         EXPECT_EQ(create_vocoder(code, 3)->info().payload_type, payload_type) << code;
-    EXPECT_EQ(create_vocoder(4, 1), nullptr);
-    EXPECT_EQ(create_vocoder(-1, 1), nullptr);
-    EXPECT_EQ(create_vocoder(VOCODER_G729, 0), nullptr);
+    for (auto [code, pack] : {std::pair{4, 1}, {-1, 1}, {int(VOCODER_G729), 0}})
+        EXPECT_EQ(create_vocoder(code, pack), nullptr) << code << "/" << pack;
     EXPECT_EQ(find_codec_by_name("g726"), nullptr);
     EXPECT_EQ(find_codec_by_name("g723")->code, VOCODER_G723);
 }

@@ -51,8 +51,7 @@ TEST(ToolRoundTrip, EveryCodecWritesWholePayloadsAndDecodesToTheSameLength) {
         ASSERT_TRUE(read_binary_file(raw, bytes, error));
         EXPECT_EQ(bytes.size(), raw_bytes);
         ASSERT_TRUE(read_wav_file(out, pcm, error)) << error;
-        ASSERT_GE(pcm.size(), input.size());
-        EXPECT_LT(pcm.size(), input.size() + 480);
+        EXPECT_TRUE(pcm.size() >= input.size() && pcm.size() < input.size() + 480) << pcm.size();
         auto energy = [](const std::vector<int16_t>& v) {
             return std::inner_product(v.begin(), v.end(), v.begin(), 0.0);
         };
@@ -79,16 +78,14 @@ TEST(ToolRoundTrip, RefusesWhatItCannotUseAndWarnsAboutATrailingPartialFrame) {
     };
     for (const auto& c : cases) {
         const auto [code, errors] = run_tool(c[0]);
-        EXPECT_NE(code, 0) << c[0];
-        EXPECT_NE(errors.find(c[1]), std::string::npos) << c[0] << ": " << errors;
+        EXPECT_TRUE(code != 0 && errors.find(c[1]) != std::string::npos) << c[0] << ": " << errors;
     }
 
     const std::vector<uint8_t> raw(25, 0x00);  // two G.729 frames and 5 stray bytes
     ASSERT_TRUE(write_binary_file(path("partial.raw"), raw.data(), raw.size(), error));
     const auto [code, errors] =
         run_tool("decode g729 " + path("partial.raw") + " " + path("p.wav"));
-    EXPECT_EQ(code, 0) << errors;
-    EXPECT_NE(errors.find("5 trailing byte(s)"), std::string::npos) << errors;
+    EXPECT_TRUE(code == 0 && errors.find("5 trailing byte(s)") != std::string::npos) << errors;
     std::vector<int16_t> pcm;
     ASSERT_TRUE(read_wav_file(path("p.wav"), pcm, error)) << error;
     EXPECT_EQ(pcm.size(), 160u);

@@ -28,16 +28,12 @@
 namespace voxline::test {
 namespace {
 
-using dialdeck::contact_record;
-using dialdeck::contacts_book;
-using dialdeck::contacts_dialog;
-using dialdeck::contacts_save;
-using dialdeck::read_whole_file;
+using namespace dialdeck;
 
 const char* const LAB_ADDRESS = "127.0.93.1";
 
 void write(const std::string& path, const std::string& text) {
-    ASSERT_TRUE(dialdeck::write_whole_file(path, text));
+    ASSERT_TRUE(write_whole_file(path, text));
 }
 
 std::string record(const char* first, const char* last, const char* phone) {
@@ -55,35 +51,59 @@ struct ContactsTest : testing::Test {
     contacts_book book{path};
 };
 
-TEST_F(ContactsTest, ChangesKeepTheHeaderAndTheRecordLayoutByteForByte) {
-    write(path, HEADER + ANN + "</Table>\n<!-- after the table -->\n");
-    EXPECT_EQ(book.add({"Bob", "Stone", "7001"}), contacts_save::saved);
-    EXPECT_EQ(read_whole_file(path), HEADER + ANN + BOB + "</Table>");
-    EXPECT_EQ(book.replace(0, {"Ann", "Lee", "7001"}, {"Ann", "Lee-Park", "7009"}),
-              contacts_save::saved);
-    EXPECT_EQ(read_whole_file(path), HEADER + BOB + record("Ann", "Lee-Park", "7009") + "</Table>");
-    contacts_book nowhere(folder.path() + "missing-folder/anima.xml");
-    EXPECT_EQ(nowhere.add({"Ann", "Lee", "7001"}), contacts_save::failed);
-    EXPECT_FALSE(std::filesystem::exists(folder.path() + "missing-folder"));
-}
-
-TEST_F(ContactsTest, DeletesTheSelectedOfTwoRecordsSharingANumber) {
-    write(path, HEADER + ANN + BOB + "</Table>");
-    EXPECT_EQ(book.remove(1, {"Bob", "Stone", "7001"}), contacts_save::saved);
-    EXPECT_EQ(read_whole_file(path), HEADER + ANN + "</Table>");
-    // A record that moved since the list was read is still found by its fields.
-    write(path, HEADER + BOB + ANN + "</Table>");
-    EXPECT_EQ(book.remove(0, {"Ann", "Lee", "7001"}), contacts_save::saved);
-    EXPECT_EQ(read_whole_file(path), HEADER + BOB + "</Table>");
-    EXPECT_EQ(book.remove(0, {"Ann", "Lee", "7001"}), contacts_save::not_found);
-    EXPECT_EQ(read_whole_file(path), HEADER + BOB + "</Table>");
+// Each change on its own file: the record at `index` is `from` (none: an added
+// record) and becomes `to` (none: deleted); every other byte stays.
+TEST_F(ContactsTest, ChangesKeepEveryOtherByteAndNeverOverwriteADamagedFile) {
+    using enum contacts_save;
+    const contact_record ann{"Ann", "Lee", "7001"}, bob{"Bob", "Stone", "7001"};
+    const std::string end = "</Table>";
     // Two equal records, one written on a single line by another copy.
     const std::string one_line =
-        "<Record><FirstName>Ann</FirstName><LastName>Lee</LastName>"
-        "<Phone>7001</Phone></Record>\n";
-    write(path, HEADER + one_line + ANN + "</Table>");
-    EXPECT_EQ(book.remove(1, {"Ann", "Lee", "7001"}), contacts_save::saved);
-    EXPECT_EQ(read_whole_file(path), HEADER + one_line + "</Table>");
+        "<Record><FirstName>Ann</FirstName><LastName>Lee</LastName><Phone>7001</Phone></Record>\n";
+    const struct {
+        std::string before;
+        size_t index;
+        std::optional<contact_record> from, to;
+        contacts_save outcome;
+        std::string after;  // empty: as before
+    } rows[] = {
+        {HEADER + ANN + end + "\n<!-- after -->\n", 0, {}, bob, saved, HEADER + ANN + BOB + end},
+        {HEADER + ANN + BOB + end, 0, ann, contact_record{"Ann", "Lee-Park", "7009"}, saved,
+         HEADER + BOB + record("Ann", "Lee-Park", "7009") + end},
+        {HEADER + ANN + BOB + end, 1, bob, {}, saved, HEADER + ANN + end},
+        // Moved since the list was read: still found by its fields.
+        {HEADER + BOB + ANN + end, 0, ann, {}, saved, HEADER + BOB + end},
+        {HEADER + BOB + end, 0, ann, {}, not_found, ""},
+        {HEADER + one_line + ANN + end, 1, ann, {}, saved, HEADER + one_line + end},
+        // Deleting must not take a commented-out copy for the record.
+        {"<Table>\n<!-- " + ANN + " -->\n" + ANN + end, 0, ann, {}, damaged, ""},
+    };
+    for (const auto& r : rows) {
+        write(path, r.before);
+        const contacts_save outcome = !r.from ? book.add(*r.to)
+                                      : r.to  ? book.replace(r.index, *r.from, *r.to)
+                                              : book.remove(r.index, *r.from);
+        EXPECT_EQ(outcome, r.outcome) << r.before;
+        EXPECT_EQ(read_whole_file(path), r.after.empty() ? r.before : r.after);
+    }
+    const std::string broken[] = {
+        "<Table>\n" + ANN,                                   // cut off
+        "<Table/>",                                          // no "</Table>" to add before
+        "<!-- </Table> -->\n<Table>\n" + ANN + end,          // would be cut short
+        "<Table>\n<Record><FirstName>x</Record>\n</Table>",  // not XML
+    };
+    for (const std::string& text : broken) {
+        write(path, text);
+        EXPECT_EQ(book.add(bob), damaged) << text;
+        EXPECT_NE(book.remove(0, ann), saved) << text;
+        EXPECT_EQ(read_whole_file(path), text);
+    }
+    const auto loaded = book.load();  // the last file
+    ASSERT_TRUE(std::holds_alternative<contacts_parse_error>(loaded));
+    EXPECT_EQ(std::get<contacts_parse_error>(loaded).line, 2);
+    contacts_book nowhere(folder.path() + "missing-folder/anima.xml");
+    EXPECT_EQ(nowhere.add(ann), failed);
+    EXPECT_FALSE(std::filesystem::exists(folder.path() + "missing-folder"));
 }
 
 TEST_F(ContactsTest, EmptyFieldsAndMarkupInNamesReadBackUnshifted) {
@@ -94,50 +114,25 @@ TEST_F(ContactsTest, EmptyFieldsAndMarkupInNamesReadBackUnshifted) {
     EXPECT_EQ(text.substr(0, 8), "<Table>\n");
     EXPECT_NE(text.find("<LastName></LastName>"), std::string::npos);
     EXPECT_NE(text.find("<FirstName>A&amp;B &lt;Co&gt;</FirstName>"), std::string::npos);
-    const auto read_back = dialdeck::read_contacts(text);
+    const auto read_back = read_contacts(text);
     ASSERT_TRUE(std::holds_alternative<std::vector<contact_record>>(read_back)) << text;
     EXPECT_EQ(std::get<std::vector<contact_record>>(read_back), typed);
     EXPECT_EQ(typed[0].display_name() + "|" + typed[1].display_name(), "Cher|A&B <Co> x>y");
     // A line feed or other control character never splits a field's line.
-    EXPECT_EQ(dialdeck::escape_contact_text("a\nb\tc\x7f"), "abc");
-}
-
-TEST_F(ContactsTest, DamagedFilesAreNeverOverwritten) {
-    const std::string damaged[] = {
-        "<Table>\n" + ANN,                                   // cut off
-        "<Table/>",                                          // no "</Table>" to add before
-        "<!-- </Table> -->\n<Table>\n" + ANN + "</Table>",   // would be cut short
-        "<Table>\n<Record><FirstName>x</Record>\n</Table>",  // not XML
-    };
-    for (const std::string& text : damaged) {
-        write(path, text);
-        EXPECT_EQ(book.add({"Bob", "Stone", "7001"}), contacts_save::damaged) << text;
-        EXPECT_NE(book.remove(0, {"Ann", "Lee", "7001"}), contacts_save::saved) << text;
-        EXPECT_EQ(read_whole_file(path), text);
-    }
-    // Deleting must not take a commented-out copy for the record.
-    const std::string commented = "<Table>\n<!-- " + ANN + " -->\n" + ANN + "</Table>";
-    write(path, commented);
-    EXPECT_EQ(book.remove(0, {"Ann", "Lee", "7001"}), contacts_save::damaged);
-    EXPECT_EQ(read_whole_file(path), commented);
-    write(path, "<Table>\n<Record><FirstName>x</Record>\n</Table>");
-    const auto loaded = book.load();
-    ASSERT_TRUE(std::holds_alternative<dialdeck::contacts_parse_error>(loaded));
-    EXPECT_EQ(std::get<dialdeck::contacts_parse_error>(loaded).line, 2);
+    EXPECT_EQ(escape_contact_text("a\nb\tc\x7f"), "abc");
 }
 
 TEST(ContactsConfigTest, SettingsTheWindowReads) {
-    using dialdeck::contacts_colour;
     EXPECT_EQ(contacts_colour("236,233,216"), (std::array<int, 3>{236, 233, 216}));
     EXPECT_EQ(contacts_colour("300,-4,7"), (std::array<int, 3>{255, 0, 7}));
     for (const char* bad : {"", "1,2", "1,2,3,4", "236;233;216"})
         EXPECT_FALSE(contacts_colour(bad)) << bad;
     const std::pair<const char*, bool> flags[] = {
         {"1,127.0.0.1,2740", true}, {"1", true}, {"0,1", false}, {"", false}, {"11,1", false}};
-    for (const auto& [ldap, on] : flags) EXPECT_EQ(dialdeck::directory_enabled(ldap), on) << ldap;
+    for (const auto& [ldap, on] : flags) EXPECT_EQ(directory_enabled(ldap), on) << ldap;
 
     // The rest of the account record is what the lab tests talk with.
-    EXPECT_EQ(dialdeck::contacts_account::from_record("a,b,7001,,,,,,,,,x,70000").port, 0);
+    EXPECT_EQ(contacts_account::from_record("a,b,7001,,,,,,,,,x,70000").port, 0);
 }
 
 using rows_t = std::vector<std::pair<QString, QString>>;
@@ -151,7 +146,7 @@ rows_t rows_of(const QTreeWidget* list) {
 
 // A row's icon, or with a number the strip's icon of that index.
 QImage icon_of(const QTreeWidgetItem* row, int index = -1) {
-    return (row ? row->icon(0) : dialdeck::contact_icon(index)).pixmap(QSize(24, 17)).toImage();
+    return (row ? row->icon(0) : contact_icon(index)).pixmap(QSize(24, 17)).toImage();
 }
 
 QStringList sources_of(contacts_dialog& dialog) {
@@ -174,10 +169,10 @@ struct ContactsLabTest : ContactsTest {
     lab_process lab{LAB_ADDRESS};
     void SetUp() override { ASSERT_TRUE(lab.ready()); }
     // The subscriber with this number, in the lab's group.
-    dialdeck::contacts_account account(const std::string& number) {
-        return dialdeck::contacts_account::from_record("a,b," + number + ",c,d,e,f,K" + number +
-                                                       ",lab,g,h," + LAB_ADDRESS + "," +
-                                                       std::to_string(lab.directory_port));
+    contacts_account account(const std::string& number) {
+        return contacts_account::from_record("a,b," + number + ",c,d,e,f,K" + number + ",lab,g,h," +
+                                             LAB_ADDRESS + "," +
+                                             std::to_string(lab.directory_port));
     }
 };
 
@@ -211,7 +206,7 @@ TEST_F(ContactsTest, MyContactsMessagesSearchMenuDeleteEditAndCall) {
     EXPECT_EQ(rows_of(dialog.list()), (rows_t{{"Ann Lee", "111"}, {"Cy Moss", "7005"}}));
 
     modal_answers edit({[](QWidget* window) {
-        auto* edit = qobject_cast<dialdeck::edit_contact_dialog*>(window);
+        auto* edit = qobject_cast<edit_contact_dialog*>(window);
         ASSERT_NE(edit, nullptr);
         EXPECT_EQ(edit->windowTitle() + "/" + edit->last_edit()->text(), "Edit Contact/Moss");
         edit->phone_edit()->setText("7006");
@@ -250,7 +245,7 @@ TEST_F(ContactsLabTest, ServerListMarksPresenceAndTheDirectorySearches) {
     EXPECT_FALSE(dialog.delete_action()->isEnabled());
 
     // Boris logs on: his status marks him, and the marked come last.
-    dialdeck::DirectoryClient presence;
+    DirectoryClient presence;
     ASSERT_TRUE(presence.open(LAB_ADDRESS, lab.directory_port));
     ASSERT_EQ(presence.exchange(22, "7002:K7002", 2), 1);
 
@@ -307,7 +302,7 @@ TEST_F(ContactsLabTest, ServerListMarksPresenceAndTheDirectorySearches) {
 
 TEST_F(ContactsLabTest, AddWizardWritesTheFileOrTheServerList) {
     {
-        dialdeck::add_contact_wizard wizard(account("7003"), book);
+        add_contact_wizard wizard(account("7003"), book);
         wizard.show();
         EXPECT_EQ(wizard.windowTitle(), "Add a Contact");
         EXPECT_TRUE(wizard.manual_choice()->isChecked());
@@ -319,14 +314,14 @@ TEST_F(ContactsLabTest, AddWizardWritesTheFileOrTheServerList) {
         EXPECT_TRUE(wizard.book_changed());
         EXPECT_EQ(read_whole_file(path), "<Table>\n" + record("Dee", "Fox", "7010") + "</Table>");
     }
-    dialdeck::add_contact_wizard wizard(account("7003"), book);
+    add_contact_wizard wizard(account("7003"), book);
     wizard.show();
     wizard.search_choice()->setChecked(true);
     wizard.next();
     wizard.search_first_edit()->setText("bor");
     modal_answers answers({press_ok, press_ok});
     wizard.next();
-    ASSERT_EQ(wizard.currentId(), dialdeck::add_contact_wizard::found_page);
+    ASSERT_EQ(wizard.currentId(), add_contact_wizard::found_page);
     EXPECT_EQ(rows_of(wizard.results()), (rows_t{{"Boris Chan", "7002"}}));
     wizard.button(QWizard::FinishButton)->click();
     wizard.results()->setCurrentItem(wizard.results()->topLevelItem(0));
@@ -348,9 +343,9 @@ TEST_F(ContactsTest, ActionsCallTheChosenNumberOrEndOnABadColour) {
     ASSERT_TRUE(settings->write("Dialdeck", "LDAP", "0"));
     write(path, "<Table>\n" + record("Ann", "Lee", "111") + "</Table>");
     QWidget window;
-    dialdeck::contacts_actions actions(&window, *settings, path.substr(0, path.rfind('/')));
-    QSignalSpy calls(&actions, &dialdeck::contacts_actions::call_number);
-    QSignalSpy ends(&actions, &dialdeck::contacts_actions::end_program);
+    contacts_actions actions(&window, *settings, path.substr(0, path.rfind('/')));
+    QSignalSpy calls(&actions, &contacts_actions::call_number);
+    QSignalSpy ends(&actions, &contacts_actions::end_program);
     const auto call_first = [](QWidget* top) {
         auto* dialog = qobject_cast<contacts_dialog*>(top);
         ASSERT_TRUE(dialog);
@@ -360,11 +355,11 @@ TEST_F(ContactsTest, ActionsCallTheChosenNumberOrEndOnABadColour) {
         dialog->call_action()->trigger();
     };
     modal_answers answers({call_first, press_ok});
-    EXPECT_EQ(actions.select_to_call(), dialdeck::contacts_outcome::done);
+    EXPECT_EQ(actions.select_to_call(), contacts_outcome::done);
     ASSERT_TRUE(settings->write("Dialdeck", "ContactsDressing", "236,233"));
-    EXPECT_EQ(actions.manage(), dialdeck::contacts_outcome::end_program);
-    EXPECT_EQ(answers.texts.back(), "Initialization error 102");
-    EXPECT_EQ(answers.titles.back(), "Initializing...");
+    EXPECT_EQ(actions.manage(), contacts_outcome::end_program);
+    EXPECT_EQ(answers.titles.back() + ": " + answers.texts.back(),
+              "Initializing...: Initialization error 102");
     EXPECT_EQ(calls, QList<QList<QVariant>>{{QString("111")}});
     EXPECT_EQ(ends, QList<QList<QVariant>>{{1}});
 }

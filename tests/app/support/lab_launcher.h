@@ -19,27 +19,22 @@
 
 namespace voxline::test {
 
-// Runs the lab once; its output, or nothing when it failed.
-inline std::optional<QByteArray> run_lab(const QStringList& arguments) {
+// Runs the lab once; whether it succeeded.
+inline bool run_lab(const QStringList& arguments) {
     QProcess lab;
-    lab.setProcessChannelMode(QProcess::MergedChannels);
     lab.start(PYTHON_EXECUTABLE, QStringList{LAB_FOLDER "/dialdeck-lab"} + arguments);
-    if (!lab.waitForFinished(30000) || lab.exitStatus() != QProcess::NormalExit ||
-        lab.exitCode() != 0)
-        return std::nullopt;
-    return lab.readAll();
+    return lab.waitForFinished(30000) && lab.exitStatus() == QProcess::NormalExit &&
+           lab.exitCode() == 0;
 }
 
-// A running lab; with a TLS folder it also serves HTTPS.
+// A running lab.
 class lab_process {
   public:
-    explicit lab_process(const char* address, const std::string& tls_dir = {})
-        : m_address(address), m_tls(!tls_dir.empty()) {
+    explicit lab_process(const char* address) : m_address(address) {
         QStringList arguments{LAB_FOLDER "/dialdeck-lab", "--address", address, "--quiet"};
         for (const char* port : {"--port", "--control-port", "--nat-port", "--proxy-port",
                                  "--directory-port", "--https-port", "--http-port"})
             arguments << port << "0";
-        if (m_tls) arguments << "--tls-dir" << QString::fromStdString(tls_dir);
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_process.start(PYTHON_EXECUTABLE, arguments);
         const QDeadlineTimer deadline(30000);
@@ -54,14 +49,13 @@ class lab_process {
             return pattern.match(QString::fromLatin1(line)).captured(1).toUShort();
         };
         directory_port = port_of("directory");
-        https_port = port_of("https");
         m_control_port = port_of("control");
     }
     ~lab_process() {
         m_process.kill();
         m_process.waitForFinished(5000);
     }
-    bool ready() const { return directory_port && m_control_port && (https_port || !m_tls); }
+    bool ready() const { return directory_port && m_control_port; }
 
     // One control command; its JSON answer, or an empty object.
     QJsonObject command(const QByteArray& text) const {
@@ -85,32 +79,25 @@ class lab_process {
     }
 
     quint16 directory_port = 0;
-    quint16 https_port = 0;
 
   private:
     QString m_address;
-    bool m_tls;
     QProcess m_process;
     quint16 m_control_port = 0;
 };
 
 // An application folder as the lab writes it; with a running lab, its
-// directory and PIN host point at that lab's ports.
+// directory is that lab's.
 inline std::optional<dialdeck::app_settings> lab_settings(const temp_folder& folder,
                                                           const char* address,
-                                                          const std::string& tls_dir = {},
                                                           const lab_process* lab = nullptr) {
     QStringList arguments{"--address", address, "--write-app-folder",
                           QString::fromStdString(folder.path())};
-    if (!tls_dir.empty()) arguments << "--tls-dir" << QString::fromStdString(tls_dir);
     if (!run_lab(arguments)) return std::nullopt;
     auto settings = dialdeck::app_settings::load(folder.path());
-    if (settings && lab) {
-        const std::string host = address;
+    if (settings && lab)
         settings->write("Dialdeck", "LDAP",
-                        "1," + host + "," + std::to_string(lab->directory_port));
-        settings->write("Dialdeck", "PINHost", host + ":" + std::to_string(lab->https_port));
-    }
+                        "1," + std::string(address) + "," + std::to_string(lab->directory_port));
     return settings;
 }
 

@@ -69,7 +69,6 @@ class modal_answers {
     int m_unexpected = 0;
 };
 
-// Accepts a message box.
 inline void press_ok(QWidget* window) {
     if (auto* box = qobject_cast<QMessageBox*>(window)) box->accept();
 }

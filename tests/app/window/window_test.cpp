@@ -1,6 +1,7 @@
-// The main window on a fake control, with an application folder the lab
-// wrote, its messages recorded and its login scripted: start-up errors, one
-// session of ticks, states, links and recent numbers, and presence at the lab.
+// The main window on a fake control, with an application folder the lab wrote,
+// its messages recorded and its login scripted: start-up errors, one session of
+// ticks, states, links and recent numbers, and presence at the lab; then the
+// window's texts and files (dressings, recent numbers, links, the clock).
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -10,32 +11,36 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "app_settings.h"
 #include "atomic_file.h"
+#include "call_clock.h"
 #include "control_loader.h"
+#include "dressing.h"
 #include "lab_launcher.h"
+#include "link_opener.h"
 #include "main_window.h"
+#include "recent_numbers.h"
 
 namespace voxline::test {
 namespace {
 
-using dialdeck::read_whole_file;
-using dialdeck::startup_outcome;
+using namespace dialdeck;
 
 constexpr const char* LAB_ADDRESS = "127.0.98.1";
 
 struct WindowTest : testing::Test {
     static void SetUpTestSuite() {
         ::setenv("KESTREL_CONTROL", FAKE_CONTROL, 1);
-        ASSERT_TRUE(lab_settings(s_template, LAB_ADDRESS, s_tls.path()));
+        ASSERT_TRUE(lab_settings(s_template, LAB_ADDRESS));
     }
     void SetUp() override {
         std::filesystem::copy(s_template.path(), folder.path(),
                               std::filesystem::copy_options::recursive |
                                   std::filesystem::copy_options::overwrite_existing);
-        settings = dialdeck::app_settings::load(folder.path());
+        settings = app_settings::load(folder.path());
         ASSERT_TRUE(settings);
         set("UpdateEnable", "false");
         // No pictures from the network here.
@@ -48,7 +53,7 @@ struct WindowTest : testing::Test {
     // Changes some comma fields of a setting; a size of 0 keeps the count.
     void set_fields(const char* key, std::vector<std::pair<size_t, std::string>> changed,
                     size_t size = 0) {
-        auto f = dialdeck::split_fields(settings->dialdeck(key));
+        auto f = split_fields(settings->dialdeck(key));
         if (size) f.resize(size, "0");
         for (auto& [index, value] : changed) f.at(index) = value;
         std::string text;
@@ -56,18 +61,21 @@ struct WindowTest : testing::Test {
         set(key, text);
     }
     startup_outcome start() {
-        const auto loaded = dialdeck::load_control("");
+        const auto loaded = load_control("");
         EXPECT_TRUE(loaded.control) << loaded.error;
-        dialdeck::window_services services;
+        window_services services;
         services.message = [this](QWidget*, const auto& m) { messages.push_back(m); };
-        services.login = [this](QWidget*, dialdeck::app_settings& s) {
+        services.login = [this](QWidget*, app_settings& s) {
             ++login_calls;
             if (!login_state.empty()) s.write("Dialdeck", "State", login_state);
             return login;
         };
-        window = std::make_unique<dialdeck::MainWindow>(
-            *settings, std::make_unique<dialdeck::phone_control>(loaded.control), services);
-        return window->start();
+        window = std::make_unique<MainWindow>(
+            *settings, std::make_unique<phone_control>(loaded.control), services);
+        const startup_outcome outcome = window->start();
+        // The test ticks by hand: the window's own one-second timer stays still.
+        for (auto* timer : window->findChildren<QTimer*>(Qt::FindDirectChildrenOnly)) timer->stop();
+        return outcome;
     }
     std::string command(const char* name, const char* parameter = "") {
         char* out = nullptr;
@@ -85,14 +93,14 @@ struct WindowTest : testing::Test {
         for (int i = 0; i < count; ++i) window->tick();
     }
 
-    static inline temp_folder s_template, s_tls;
+    static inline temp_folder s_template;
     temp_folder folder;
-    std::optional<dialdeck::app_settings> settings;
-    std::vector<dialdeck::window_message> messages;
-    dialdeck::login_outcome login = dialdeck::login_outcome::no_login;
+    std::optional<app_settings> settings;
+    std::vector<window_message> messages;
+    login_outcome login = login_outcome::no_login;
     std::string login_state;
     int login_calls = 0;
-    std::unique_ptr<dialdeck::MainWindow> window;
+    std::unique_ptr<MainWindow> window;
 };
 
 TEST_F(WindowTest, DressingsWithTheWrongFieldCountEndTheProgram) {
@@ -112,16 +120,16 @@ TEST_F(WindowTest, DressingsWithTheWrongFieldCountEndTheProgram) {
         messages.clear();
         const auto outcome = start();
         EXPECT_EQ(outcome, text.empty() ? startup_outcome::shown : startup_outcome::exit_failed);
-        EXPECT_EQ(dialdeck::exit_code_of(outcome), text.empty() ? 0 : 1);
+        EXPECT_EQ(exit_code_of(outcome), text.empty() ? 0 : 1);
         EXPECT_EQ(login_calls, logged_in ? 1 : 0);
         ASSERT_EQ(messages.size(), text.empty() ? 0u : 1u);
         for (const auto& m : messages)
             EXPECT_EQ(std::tuple(m.caption, m.text, m.kind),
-                      std::tuple("Initializing...", text, dialdeck::window_message::icon::stop));
+                      std::tuple("Initializing...", text, window_message::icon::stop));
     }
     // The recent list switched off leaves the file alone.
     const std::string file = folder.path() + "ayahuasca.dat";
-    ASSERT_TRUE(dialdeck::write_whole_file(file, "555;\n"));
+    ASSERT_TRUE(write_whole_file(file, "555;\n"));
     command("last-ten", "700;");
     fire(KESTREL_STATE_IDLE);
     EXPECT_EQ(read_whole_file(file), "555;\n");
@@ -129,7 +137,7 @@ TEST_F(WindowTest, DressingsWithTheWrongFieldCountEndTheProgram) {
 
 TEST_F(WindowTest, OneSessionOfLinksStatesTicksAndRecentNumbers) {
     const std::string file = folder.path() + "ayahuasca.dat", log = folder.path() + "urls.log";
-    ASSERT_TRUE(dialdeck::write_whole_file(file, "555;\n600;"));
+    ASSERT_TRUE(write_whole_file(file, "555;\n600;"));
     ::setenv("DIALDECK_URL_LOG", log.c_str(), 1);
     set("URLAccount", "https://op.example/acct?pin=[pinNumber]&x=[pinNumber]");
     set("URLBalance", "");
@@ -217,11 +225,11 @@ TEST_F(WindowTest, OneSessionOfLinksStatesTicksAndRecentNumbers) {
 }
 
 TEST_F(WindowTest, TheDirectoryAccountIsPushedAndKeptAliveAtTheLab) {
-    lab_process lab(LAB_ADDRESS, s_tls.path());
+    lab_process lab(LAB_ADDRESS);
     ASSERT_TRUE(lab.ready());
     const std::string port = std::to_string(lab.directory_port);
     set("LDAP", std::string("1,") + LAB_ADDRESS + "," + port);
-    login = dialdeck::login_outcome::logged_in;
+    login = login_outcome::logged_in;
     login_state =
         std::string("Alma,Berg,7001,0,a@b,1,,K7001,lab,ACC9,PIN9,") + LAB_ADDRESS + "," + port;
     ASSERT_EQ(start(), startup_outcome::shown);
@@ -241,6 +249,89 @@ TEST_F(WindowTest, TheDirectoryAccountIsPushedAndKeptAliveAtTheLab) {
     EXPECT_EQ(lab.requests(), std::vector<std::string>{"7001"});
     window->close();  // its sign-off (21) is the end-to-end test's
     EXPECT_EQ(settings->reread("Dialdeck", "State"), "");
+}
+
+TEST(WindowText, RecentNumberFileReadsBothSeparatorsWithinItsSize) {
+    const std::pair<std::string, std::vector<std::string>> rows[] = {
+        {"555;600;", {"555", "600"}},
+        {"555;\n600;\r\n700", {"555", "600", "700"}},
+        {";;\n;555;", {"555"}},
+        {"55\0015;600;", {"600"}},  // a control byte spoils its entry
+        {"1;2;3;4;5;6;7;8;9;10;11;12;", {"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"}},
+        {std::string(510, '9') + ";600;", {std::string(510, '9')}},
+        {std::string(600, '1'), {}}};
+    for (const auto& [text, numbers] : rows)
+        EXPECT_EQ(parse_recent_numbers(text), numbers) << text.substr(0, 40);
+    // Whole entries only, never past 512 bytes; the session test writes the usual file.
+    EXPECT_EQ(recent_numbers_text({std::string(505, '9'), "600", "7"}),
+              std::string(505, '9') + ";\n600;\n");
+}
+
+TEST(WindowText, DialledNumbersGoToTheFrontOnce) {
+    // the list, the control's last ten, the list after
+    const std::tuple<std::vector<std::string>, const char*, std::vector<std::string>> rows[] = {
+        {{"555"}, "600;;;;;;;;;;", {"600", "555"}},
+        {{"x1", "555"}, "X1;", {"X1", "555"}},
+        {{"1", "2", "3", "4", "5", "6", "7", "8", "9", "10"},
+         "11;",
+         {"11", "1", "2", "3", "4", "5", "6", "7", "8", "9"}},
+    };
+    for (const auto& [list, last_ten, merged] : rows)
+        EXPECT_EQ(merge_recent_numbers(list, last_ten), merged) << last_ten;
+}
+
+// The field counts are the window tests' to check.
+TEST(WindowText, DressingFieldsInTheirPlaces) {
+    const auto d = parse_window_dressing(
+        "640,480,Dialdeck,300,200,10,20,30,40,1,2,300,1,0,1,0,1,1,0,1,5,6,0,7,8,1,9,10,-5,128,255,"
+        "1,1,0,1");
+    ASSERT_TRUE(d);
+    EXPECT_EQ(
+        std::tuple(d->caption, d->ad.width, d->background.blue, d->label_text.red, d->account.y),
+        std::tuple("Dialdeck", 30, 255, 0, 10));  // 300 is no colour
+    EXPECT_TRUE(d->close && d->always_on_top && d->options && d->help_topics && d->recent_list);
+    EXPECT_FALSE(d->tuning_wizard || d->about || d->call_duration.shown || d->view_balance);
+    EXPECT_TRUE(d->date_time.shown);
+
+    std::string buttons;
+    for (int i = 0; i < 6; ++i) buttons += "1,2,3,4,B,http://u/" + std::to_string(i) + ",";
+    buttons += "5,6,70,8,Start";
+    const auto b = parse_button_dressing(buttons);
+    ASSERT_TRUE(b);
+    EXPECT_EQ(std::tuple(b->links[5].url, b->links[0].where.width, b->call_timer.where.width,
+                         b->call_timer.caption),
+              std::tuple("http://u/5", 3, 70, "Start"));
+}
+
+TEST(WindowText, CallDurationAfterTheOffset) {
+    const std::tuple<const char*, long long, const char*> rows[] = {
+        {"HH:MM", 3723, "Call Duration: 01:02"},
+        {"xx:MM:SS", 3723, ":02:03"},
+        {"HH:MM:SS", 360000, "Call Duration: 100:00:00"}};
+    for (const auto& [format, seconds, shown] : rows)
+        EXPECT_EQ(duration_text(format, seconds), shown) << format;
+    // Automatic mode with a 10 s offset shows nothing for 9 s, then counts from 0.
+    call_timer timer(10);
+    EXPECT_FALSE(timer.tick());
+    timer.start();
+    for (int i = 1; i < 10; ++i) EXPECT_FALSE(timer.tick()) << i;
+    EXPECT_EQ(timer.tick(), 0);
+    EXPECT_EQ(timer.tick(), 1);
+    timer.stop();
+    EXPECT_FALSE(timer.tick());
+    // Under one minute the window never logs out by itself.
+    idle_limit never(0);
+    never.enable(true);
+    for (int i = 0; i < 3600; ++i) ASSERT_FALSE(never.tick());
+}
+
+TEST(WindowText, PinNumberAndClock) {
+    EXPECT_EQ(with_pin_number("a?p=[pinNumber]", "[pinNumber]"), "a?p=[pinNumber]");
+    EXPECT_EQ(with_pin_number("http://x/[pin]", "42"), "http://x/[pin]");
+    std::tm t{};
+    t.tm_year = 126, t.tm_mon = 11, t.tm_mday = 7, t.tm_hour = 15, t.tm_min = 4, t.tm_sec = 5;
+    t.tm_wday = 1;
+    EXPECT_EQ(clock_text(t), "Mon Dec 07, 2026 03:04:05 PM");
 }
 
 }  // namespace

@@ -22,19 +22,16 @@ kestrel::interface_info iface(const char* name, const char* type, std::vector<st
 }
 
 // Answers with a fixed index and records what it was asked.
-class fake_prompt : public kestrel::adapter_prompt {
-  public:
-    fake_prompt(int answer, std::vector<std::string>* asked) : m_answer(answer), m_asked(asked) {}
+struct fake_prompt : kestrel::adapter_prompt {
+    fake_prompt(int given, std::vector<std::string>* labels) : answer(given), asked(labels) {}
     void ask(const kestrel::adapter_prompt_texts& texts, const std::vector<std::string>& labels,
              std::function<void(int)> done) override {
         EXPECT_EQ(texts.title, "Select Active Network Adapter");
-        *m_asked = labels;
-        done(m_answer);
+        *asked = labels;
+        done(answer);
     }
-
-  private:
-    int m_answer;
-    std::vector<std::string>* m_asked;
+    const int answer;
+    std::vector<std::string>* const asked;
 };
 
 struct choice {

@@ -15,8 +15,7 @@
 namespace voxline::test {
 namespace {
 
-using kestrel::layout_point;
-using kestrel::slider_kind;
+using namespace kestrel;
 
 class phone : public ::testing::Test {
   protected:
@@ -28,9 +27,18 @@ class phone : public ::testing::Test {
         m_control->InitialSetup();
         unsetenv("KESTREL_MIXER");
         log_on(engine());
-        ASSERT_EQ(m_control->call_state(), kestrel::CALLSTATE_IDLE);
+        ASSERT_EQ(m_control->call_state(), CALLSTATE_IDLE);
     }
     fake_engine& engine() { return m_pool->engine(); }
+    std::string text() { return m_control->display_text(); }
+    std::string dial(const char* typed) {
+        m_control->DialNumber(typed);
+        return text();
+    }
+    std::string press(int key) {
+        m_control->OnKeyDown(key);
+        return text();
+    }
     std::string execute(const char* command, const char* p1 = "", const char* p2 = "") {
         char* result = nullptr;
         EXPECT_EQ(m_control->ExecuteCommand(command, p1, p2, &result), KESTREL_S_OK);
@@ -56,65 +64,54 @@ class phone : public ::testing::Test {
 TEST_F(phone, dialled_characters_then_enter_and_redial) {
     start();
     EXPECT_EQ(m_control->DialNumber("(600)"), KESTREL_S_OK);
-    EXPECT_EQ(m_control->display_text(), "(600)");
     // Only the digits reach the engine, each as it is typed.
-    EXPECT_EQ(engine().count("GenericCommand 1 0"), 3u);
-    m_control->DialNumber("a#!");
-    EXPECT_EQ(m_control->display_text(), "(600)2#");
-    m_control->OnKeyDown(kestrel::VK_ESCAPE);
-    EXPECT_EQ(m_control->display_text(), "");
+    EXPECT_EQ(std::tuple(text(), engine().count("GenericCommand 1 0")), std::tuple("(600)", 3u));
+    EXPECT_EQ(dial("a#!"), "(600)2#");
+    EXPECT_EQ(press(VK_ESCAPE), "");
     // Dialling stops at twenty digits.
-    m_control->DialNumber("123456789012345678901234");
-    EXPECT_EQ(m_control->display_text(), "12345678901234567890");
+    EXPECT_EQ(dial("123456789012345678901234"), "12345678901234567890");
     EXPECT_EQ(engine().count("GenericCommand 1 0"), 25u);
 
-    m_control->OnKeyDown(kestrel::VK_RETURN);
-    m_control->OnKeyUp(kestrel::VK_RETURN);
+    m_control->OnKeyDown(VK_RETURN);
+    m_control->OnKeyUp(VK_RETURN);
     EXPECT_EQ(engine().count("Call 12345678901234567890"), 1u);
-    m_control->OnKeyDown(kestrel::VK_DOWN);
-    EXPECT_EQ(m_control->display_text(), "12345678901234567890");
-    m_control->OnKeyDown(kestrel::VK_UP);
-    EXPECT_EQ(m_control->display_text(), "");
+    EXPECT_EQ(press(VK_DOWN), "12345678901234567890");
+    EXPECT_EQ(press(VK_UP), "");
 }
 
 TEST_F(phone, shift_auto_repeat_and_commands) {
     start();
     // Shift types shifted characters and releases its keys.
-    m_control->OnKeyDown(kestrel::VK_SHIFT);
+    m_control->OnKeyDown(VK_SHIFT);
     m_control->OnKeyDown('3');
-    m_control->OnKeyDown('9');
-    EXPECT_EQ(m_control->display_text(), "#(");
+    EXPECT_EQ(press('9'), "#(");
     EXPECT_TRUE(m_control->held_keys()[12] && m_control->held_keys()[20]);
-    m_control->OnKeyUp(kestrel::VK_SHIFT);
+    m_control->OnKeyUp(VK_SHIFT);
     EXPECT_FALSE(m_control->held_keys()[12] || m_control->held_keys()[20]);
     // Without Shift the same key is a digit again.
-    m_control->OnKeyDown('3');
-    EXPECT_EQ(m_control->display_text(), "#(3");
-    m_control->OnKeyDown(kestrel::VK_ESCAPE);
+    EXPECT_EQ(press('3'), "#(3");
+    m_control->OnKeyDown(VK_ESCAPE);
 
     // Auto-repeat presses again and drops its releases.
     send_key(QEvent::KeyPress, Qt::Key_5, "5");
     send_key(QEvent::KeyRelease, Qt::Key_5, "5", true);
     send_key(QEvent::KeyPress, Qt::Key_5, "5", true);
-    EXPECT_EQ(m_control->display_text(), "55");
-    EXPECT_TRUE(m_control->held_keys()[5]);
+    EXPECT_EQ(std::tuple(text(), m_control->held_keys()[5]), std::tuple("55", true));
     send_key(QEvent::KeyRelease, Qt::Key_5, "5");
     EXPECT_FALSE(m_control->held_keys()[5]);
     send_key(QEvent::KeyPress, Qt::Key_Backspace, "");
-    EXPECT_EQ(m_control->display_text(), "5");
+    EXPECT_EQ(text(), "5");
 
-    m_control->OnKeyDown(kestrel::VK_ESCAPE);
-    EXPECT_EQ(execute("onchar", "#"), "OK");
-    EXPECT_EQ(execute("OnKeyDown", "65", "TRUE"), "OK");  // 'A' on the keypad's 2
-    EXPECT_EQ(m_control->display_text(), "#2");
-    EXPECT_EQ(execute("BEEP"), "OK");
-    EXPECT_EQ(engine().count("GenericCommand 2 0"), 1u);
-    EXPECT_EQ(execute("x", "1", "2"), "Failure, command 'x' unknown");
-    EXPECT_EQ(m_control->custom_message(), "Cmd(x,1,2)");
-    EXPECT_EQ(execute("CallNumber", "600"), "OK");
-    EXPECT_EQ(engine().count("Call 600"), 1u);
-    EXPECT_EQ(execute("hangup"), "OK");
-    EXPECT_EQ(engine().count("Hangup"), 1u);
+    m_control->OnKeyDown(VK_ESCAPE);
+    // 'A' on the keypad's 2.
+    EXPECT_EQ((std::tuple{execute("onchar", "#"), execute("OnKeyDown", "65", "TRUE"),
+                          execute("BEEP"), text(), engine().count("GenericCommand 2 0")}),
+              std::tuple("OK", "OK", "OK", "#2", 1u));
+    EXPECT_EQ((std::tuple{execute("x", "1", "2"), m_control->custom_message()}),
+              std::tuple("Failure, command 'x' unknown", "Cmd(x,1,2)"));
+    EXPECT_EQ((std::tuple{execute("CallNumber", "600"), engine().count("Call 600"),
+                          execute("hangup"), engine().count("Hangup")}),
+              std::tuple("OK", 1u, "OK", 1u));
 }
 
 TEST_F(phone, diagnostic_keys_take_the_dialog_texts_as_they_are_now) {
@@ -129,11 +126,11 @@ TEST_F(phone, diagnostic_keys_take_the_dialog_texts_as_they_are_now) {
     m_control->SetParameter("DisplayFonts", "Verdana|Tahoma");
     EXPECT_EQ(m_control->dialog_texts().button, "OK");
     EXPECT_EQ(m_control->dialog_texts().font, "Arial");
-    m_control->OnKeyDown(kestrel::VK_F6);  // no Shift: no diagnostic key
+    m_control->OnKeyDown(VK_F6);  // no Shift: no diagnostic key
     EXPECT_EQ(m_control->dialog_texts().button, "OK");
-    m_control->OnKeyDown(kestrel::VK_SHIFT);
-    m_control->OnKeyDown(kestrel::VK_F6);
-    m_control->OnKeyUp(kestrel::VK_SHIFT);
+    m_control->OnKeyDown(VK_SHIFT);
+    m_control->OnKeyDown(VK_F6);
+    m_control->OnKeyUp(VK_SHIFT);
     EXPECT_EQ(m_control->dialog_texts().button, "Sure");
     EXPECT_EQ(m_control->dialog_texts().font, "Verdana");
 
@@ -177,7 +174,7 @@ TEST_F(phone, keys_click_at_the_release_or_when_the_mouse_leaves_them) {
 }
 
 TEST_F(phone, a_drag_moves_one_slider_and_the_thumbs_follow_the_mixer_otherwise) {
-    const auto levels = kestrel::control_mixer::open(nullptr);  // as another program
+    const auto levels = control_mixer::open(nullptr);  // as another program
     ASSERT_TRUE(levels);
     levels->set_speaker_level(0.5);
     levels->set_microphone_level(0.5);

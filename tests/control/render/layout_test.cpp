@@ -9,11 +9,7 @@
 namespace voxline::test {
 namespace {
 
-using kestrel::build_layout;
-using kestrel::control_layout;
-using kestrel::layout_rect;
-using kestrel::ParseLocationParameter;
-using kestrel::slider_kind;
+using namespace kestrel;
 
 const layout_rect CLIENT{0, 0, 275, 190};
 
@@ -23,7 +19,7 @@ TEST(ControlLayout, ColoursAreHashAndSixHexDigitsWithRedLowest) {
         {"#123456", 0x563412}, {"00CCCC", 0},         {"#00CCC", 0},
         {"#00CCCCC", 0},       {"#GG0000", 0},        {"", 0},
     };
-    for (const auto& [text, rgb] : cases) EXPECT_EQ(kestrel::ConvertTextToRGB(text), rgb) << text;
+    for (const auto& [text, rgb] : cases) EXPECT_EQ(ConvertTextToRGB(text), rgb) << text;
 }
 
 TEST(ControlLayout, EntriesArePixelsOrPercentagesOfTheClient) {
@@ -45,7 +41,7 @@ TEST(ControlLayout, EntriesArePixelsOrPercentagesOfTheClient) {
 }
 
 TEST(ControlLayout, DefaultsTwentyOneEntriesAndSliderOrientation) {
-    std::string layout_b = kestrel::LAYOUT_B;
+    std::string layout_b = LAYOUT_B;
     EXPECT_EQ(build_layout(layout_b, "H", CLIENT).rects[17], (layout_rect{68, 4, 194, 19}));
     // Twenty-one entries: the default layout.
     const auto twenty_one = build_layout(layout_b.substr(0, layout_b.rfind('|')), "H", CLIENT);
@@ -53,27 +49,27 @@ TEST(ControlLayout, DefaultsTwentyOneEntriesAndSliderOrientation) {
     EXPECT_EQ(twenty_one.rects[15], (layout_rect{}));
 
     // Slider areas and thumbs follow the orientation.
-    const auto horizontal = build_layout(kestrel::LAYOUT_B, "horizontal", CLIENT);
+    const auto horizontal = build_layout(LAYOUT_B, "horizontal", CLIENT);
     // Thumb 5x12: along by 5/2 + 1, across by 1.
     EXPECT_EQ(std::tuple(horizontal.horizontal, horizontal.rects[22], horizontal.rects[23]),
               std::tuple(true, layout_rect{116, 30, 170, 44}, layout_rect{34, 30, 88, 44}));
-    EXPECT_EQ(horizontal.speaker_thumb, (kestrel::layout_point{119, 37}));
+    EXPECT_EQ(horizontal.speaker_thumb, (layout_point{119, 37}));
 
-    const auto vertical = build_layout(kestrel::LAYOUT_B, "Vertical", CLIENT);
+    const auto vertical = build_layout(LAYOUT_B, "Vertical", CLIENT);
     EXPECT_EQ(std::pair(vertical.horizontal, vertical.rects[22]),
               std::pair(false, layout_rect{118, 24, 168, 50}));
 
     // A thumb taller than its track: the area reaches over it.
-    std::string tall = kestrel::LAYOUT_B;
+    std::string tall = LAYOUT_B;
     tall.replace(tall.rfind('|') + 1, std::string::npos, "0, 0, 5, 20");
     EXPECT_EQ(build_layout(tall, "H", CLIENT).rects[22], (layout_rect{116, 26, 170, 48}));
-    EXPECT_FALSE(kestrel::slider_is_horizontal(" H") || kestrel::slider_is_horizontal(""));
+    EXPECT_FALSE(slider_is_horizontal(" H") || slider_is_horizontal(""));
 }
 
 TEST(ControlLayout, CacheRebuildsOnlyWhenStaleOrChanged) {
-    std::string percent = kestrel::LAYOUT_B;
+    std::string percent = LAYOUT_B;
     percent.replace(0, percent.find('|'), "0, 0, 50%, 10%");
-    kestrel::layout_cache cache;
+    layout_cache cache;
     EXPECT_TRUE(cache.stale());
     EXPECT_TRUE(cache.refresh(CLIENT, percent, "H"));  // the first build
     EXPECT_EQ(cache.layout().rects[0], (layout_rect{0, 0, 137, 19}));
@@ -99,8 +95,8 @@ TEST(HitTest, KeysAreHalfOpenAndOnlyTheMainButtonOutsideBrowserMode) {
         {20, 5, -1, -1}, {5, 10, -1, -1}, {-1, 5, -1, -1}, {30, 0, 15, -1},
     };
     for (const auto& [x, y, browser, plain] : cases) {
-        EXPECT_EQ(kestrel::key_at(layout, {x, y}, true), browser) << x << "," << y;
-        EXPECT_EQ(kestrel::key_at(layout, {x, y}, false), plain) << x << "," << y;
+        EXPECT_EQ(key_at(layout, {x, y}, true), browser) << x << "," << y;
+        EXPECT_EQ(key_at(layout, {x, y}, false), plain) << x << "," << y;
     }
 }
 
@@ -116,11 +112,11 @@ TEST(HitTest, TracksIncludeTheirEdgesSpeakerFirstAndOneSliderPerDrag) {
         {90, 32, none, microphone}, {91, 32, none, none}, {20, 33, none, none}};
     // clang-format on
     for (const auto& [x, y, dragging, hit] : cases)
-        EXPECT_EQ(kestrel::slider_at(layout, {x, y}, dragging), hit) << x << "," << y;
+        EXPECT_EQ(slider_at(layout, {x, y}, dragging), hit) << x << "," << y;
 
     // A track of no length is never hit, not even on its edge.
     layout.rects[20] = {5, 5, 5, 17};
-    EXPECT_EQ(kestrel::slider_at(layout, {5, 10}), slider_kind::none);
+    EXPECT_EQ(slider_at(layout, {5, 10}), slider_kind::none);
 }
 
 }  // namespace

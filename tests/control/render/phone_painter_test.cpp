@@ -79,13 +79,8 @@ void expect_pixels(const QImage& image, const std::vector<std::tuple<int, int, Q
 }
 
 TEST(PhonePainter, EachTextInksOnlyItsOwnArea) {
-    using set = void (*)(phone_picture&);
-    const struct {
-        const char* what;
-        set texts;
-        QRgb colour;
-        QRect area;  // empty: nothing may be drawn
-    } rows[] = {
+    // What, the texts set, their colour, the area they ink (empty: none).
+    const std::tuple<const char*, void (*)(phone_picture&), QRgb, QRect> rows[] = {
         // clang-format off
         {"status", [](phone_picture& p) { p.status = "Ready"; }, STATUS, {100, 5, 95, 20}},
         {"label", [](phone_picture& p) { p.status_label = "Status:"; }, STATUS, {100, 30, 95, 20}},
@@ -101,13 +96,13 @@ TEST(PhonePainter, EachTextInksOnlyItsOwnArea) {
          DISPLAY, {}},
         // clang-format on
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.what);
+    for (const auto& [what, texts, colour, area] : rows) {
+        SCOPED_TRACE(what);
         painted phone;
         phone.layout.rects[kestrel::RECT_THUMB] = {};  // no thumbs
-        r.texts(phone.picture);
-        const ink drawn = ink_of(phone.paint(), r.colour, r.area);
-        EXPECT_EQ(std::pair(drawn.stray, drawn.inside > 0), std::pair(0, !r.area.isEmpty()));
+        texts(phone.picture);
+        const ink drawn = ink_of(phone.paint(), colour, area);
+        EXPECT_EQ(std::pair(drawn.stray, drawn.inside > 0), std::pair(0, !area.isEmpty()));
     }
 
     // The label is drawn at weight 900, the status at 400: the same text in

@@ -55,12 +55,9 @@ TEST_F(skin_folder_fixture, ReadsBothHeaderKindsAsRgb32AndRefusesSidesAbove4096)
     write("info.bmp", flat_bmp(4096, 1, qRgb(200, 100, 50), false));
     const QImage core = loader.load_image(folder(), "core.bmp");
     const QImage info = loader.load_image(folder(), "info.bmp");
-    ASSERT_EQ(core.size(), QSize(3, 2));
-    EXPECT_EQ(core.format(), QImage::Format_RGB32);
-    EXPECT_EQ(core.pixel(2, 1), qRgb(10, 20, 30));
-    ASSERT_EQ(info.size(), QSize(4096, 1));
-    EXPECT_EQ(info.pixel(4095, 0), qRgb(200, 100, 50));
-    EXPECT_TRUE(messages.isEmpty());
+    ASSERT_EQ(std::tuple(core.size(), info.size()), std::tuple(QSize(3, 2), QSize(4096, 1)));
+    EXPECT_EQ(std::tuple(core.format(), core.pixel(2, 1), info.pixel(4095, 0), messages.size()),
+              std::tuple(QImage::Format_RGB32, qRgb(10, 20, 30), qRgb(200, 100, 50), 0));
 
     // Sides above 4096 are refused from the header, without decoding.
     write("wide.bmp", flat_bmp(4097, 1, qRgb(1, 2, 3), false));
@@ -115,24 +112,21 @@ double contrast_under(const QImage& image, const kestrel::layout_rect& r, QRgb t
 }
 
 TEST(ControlShippedSkin, DownDiffersExactlyOnKeysAndTextsKeepContrast) {
-    const struct {
-        const char* name;
-        const char* layout;
-        std::vector<std::pair<int, QRgb>> texts;  // rectangle, default text colour
-    } skins[] = {
+    // Name, layout, text rectangles with their default colours.
+    const std::tuple<const char*, const char*, std::vector<std::pair<int, QRgb>>> skins[] = {
         {"Voxline",
          kestrel::LAYOUT_B,
          {{17, qRgb(255, 255, 0)}, {18, qRgb(255, 255, 0)}, {0, qRgb(255, 255, 255)}}},
         {"Dialdeck", kestrel::LAYOUT_A, {{16, 0}, {17, 0}, {18, 0}, {0, 0}}},
     };
     const skin_loader loader;
-    for (const auto& s : skins) {
-        const auto skin = loader.load(KESTREL_BUILD_SKINS "/", QString(s.name) + "_bg.bmp",
-                                      QString(s.name) + "_dn.bmp");
-        ASSERT_EQ(skin.background.size(), QSize(275, 190)) << s.name;
-        ASSERT_EQ(skin.down.size(), QSize(275, 190)) << s.name;
-        EXPECT_FALSE(skin.flash);
-        const auto layout = kestrel::build_layout(s.layout, "Horizontal", {0, 0, 275, 190});
+    for (const auto& [name, layout_text, texts] : skins) {
+        const auto skin = loader.load(KESTREL_BUILD_SKINS "/", QString(name) + "_bg.bmp",
+                                      QString(name) + "_dn.bmp");
+        ASSERT_EQ(std::tuple(skin.background.size(), skin.down.size(), skin.flash),
+                  std::tuple(QSize(275, 190), QSize(275, 190), false))
+            << name;
+        const auto layout = kestrel::build_layout(layout_text, "Horizontal", {0, 0, 275, 190});
         for (int y = 0; y < 190; ++y)
             for (int x = 0; x < 275; ++x) {
                 const bool on_key =
@@ -140,11 +134,11 @@ TEST(ControlShippedSkin, DownDiffersExactlyOnKeysAndTextsKeepContrast) {
                         return x >= r.left && x < r.right && y >= r.top && y < r.bottom;
                     });
                 ASSERT_EQ(skin.down.pixel(x, y) != skin.background.pixel(x, y), on_key)
-                    << s.name << " at " << x << "," << y;
+                    << name << " at " << x << "," << y;
             }
-        for (const auto& [rect, colour] : s.texts)
+        for (const auto& [rect, colour] : texts)
             EXPECT_GE(contrast_under(skin.background, layout.rects[rect], colour), 4.5)
-                << s.name << " rectangle " << rect;
+                << name << " rectangle " << rect;
     }
 }
 

@@ -9,21 +9,16 @@
 namespace voxline::test {
 namespace {
 
-using kestrel::fit_mode;
-using kestrel::fit_text;
+using namespace kestrel;
 
 const QStringList FACES{QStringLiteral("No Such Face"), QStringLiteral("dejavu sans")};
 
-qreal drawn_width(const kestrel::fitted_text& fitted) {
-    return QFontMetricsF(fitted.font).horizontalAdvance(fitted.text);
-}
-
 TEST(ControlTextFitting, CountAndFontSizeFollowTheTextAndRectangle) {
-    EXPECT_EQ(kestrel::status_char_count("Idle", 20), 20);
+    EXPECT_EQ(status_char_count("Idle", 20), 20);
     // 13 characters, four narrow (counted as half): longer than the longest entry of 12.
-    EXPECT_EQ(kestrel::status_char_count("Connecting...", 12), 11);
+    EXPECT_EQ(status_char_count("Connecting...", 12), 11);
     // All entries empty: the text's own length, never zero.
-    EXPECT_EQ(kestrel::status_char_count("Dialing", 0), 7);
+    EXPECT_EQ(status_char_count("Dialing", 0), 7);
 
     const std::array<int, 5> cases[] = {
         // width, height, count: font height, character width
@@ -33,17 +28,16 @@ TEST(ControlTextFitting, CountAndFontSizeFollowTheTextAndRectangle) {
         {111, 11, 0, 11, 4},    // no count: the floor
     };
     for (const auto& [width, height, count, font_height, char_width] : cases) {
-        const auto size = kestrel::fit_font_size(width, height, count);
+        const auto size = fit_font_size(width, height, count);
         EXPECT_EQ(std::pair(size.height, size.char_width), std::pair(font_height, char_width))
             << width << "x" << height << "/" << count;
     }
 
     // The first known face, else the application's font at weight 400.
-    const QFont known = kestrel::make_font(FACES, {17, 6}, 900);
+    const QFont known = make_font(FACES, {17, 6}, 900);
     EXPECT_EQ(std::tuple(known.family().toStdString(), known.weight(), known.pixelSize()),
               std::tuple("DejaVu Sans", QFont::Black, 17));
-    EXPECT_EQ(kestrel::make_font({QStringLiteral("No Such Face")}, {17, 6}, 900).weight(),
-              QFont::Normal);
+    EXPECT_EQ(make_font({QStringLiteral("No Such Face")}, {17, 6}, 900).weight(), QFont::Normal);
 }
 
 TEST(ControlTextFitting, ShrinksBeforeCuttingAndNumbersKeepTheirEnd) {
@@ -55,14 +49,13 @@ TEST(ControlTextFitting, ShrinksBeforeCuttingAndNumbersKeepTheirEnd) {
     const auto shrunk = fit_text(text, rect, {FACES, 400, fit_mode::shrink, true, 0});
     EXPECT_EQ(shrunk.text, text);
     EXPECT_LT(shrunk.font.stretch(), cut.font.stretch());
-    EXPECT_LE(drawn_width(shrunk), 100);
+    EXPECT_LE(QFontMetricsF(shrunk.font).horizontalAdvance(shrunk.text), 100);
 
     // A status longer than the longest entry (20) is drawn narrower, not cut,
     // in rectangle 17 of the initial layout.
     const QRect status_rect(68, 4, 126, 15);
     const auto style = [](const QString& text) {
-        return kestrel::text_style{FACES, 400, fit_mode::end_ellipsis, true,
-                                   kestrel::status_char_count(text, 20)};
+        return text_style{FACES, 400, fit_mode::end_ellipsis, true, status_char_count(text, 20)};
     };
     const QString status = QStringLiteral("Connected");
     const QString longer = QStringLiteral("Disconnecting from the server");
@@ -70,7 +63,7 @@ TEST(ControlTextFitting, ShrinksBeforeCuttingAndNumbersKeepTheirEnd) {
     const auto narrow = fit_text(longer, status_rect, style(longer));
     EXPECT_EQ(narrow.text, longer);
     EXPECT_LT(narrow.font.stretch(), normal.font.stretch());
-    EXPECT_LE(drawn_width(narrow), status_rect.width());
+    EXPECT_LE(QFontMetricsF(narrow.font).horizontalAdvance(narrow.text), status_rect.width());
 
     // A typed number keeps its last digits.
     const QString number = QStringLiteral("0011442079460000123456789");

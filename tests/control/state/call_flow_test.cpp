@@ -81,20 +81,19 @@ TEST(call_flow, failed_engine_calls) {
               std::tuple(VXL_E_REQUEST_NOT_ALLOWED, CALLSTATE_DIALING, 2u));
 
     c.engine().results["Hangup"] = VXL_E_FAIL;
-    EXPECT_EQ(c.Hangup(), VXL_E_FAIL);
-    EXPECT_EQ(c.call_state(), CALLSTATE_CONNECTED);
+    EXPECT_EQ((std::tuple{c.Hangup(), c.call_state()}),
+              std::tuple(VXL_E_FAIL, CALLSTATE_CONNECTED));
     c.engine().results["Hangup"] = VXL_S_NOTHING_TO_DO;
-    EXPECT_EQ(c.Hangup(), VXL_S_OK);
-    EXPECT_EQ(c.call_state(), CALLSTATE_IDLE);
+    EXPECT_EQ((std::tuple{c.Hangup(), c.call_state()}), std::tuple(VXL_S_OK, CALLSTATE_IDLE));
 
     c.engine().raise([](IVXLCallback* s) { return s->Ringing("7"); });
     deliver();
     c.engine().results["Answer"] = VXL_E_FAIL;
-    EXPECT_EQ(c.AnswerRingingCall(), VXL_E_FAIL);
-    EXPECT_EQ(c.call_state(), CALLSTATE_INCOMING);
+    EXPECT_EQ((std::tuple{c.AnswerRingingCall(), c.call_state()}),
+              std::tuple(VXL_E_FAIL, CALLSTATE_INCOMING));
     c.engine().results["Answer"] = VXL_S_NOTHING_TO_DO;
-    EXPECT_EQ(c.AnswerRingingCall(), VXL_S_OK);
-    EXPECT_EQ(c.call_state(), CALLSTATE_IDLE);
+    EXPECT_EQ((std::tuple{c.AnswerRingingCall(), c.call_state()}),
+              std::tuple(VXL_S_OK, CALLSTATE_IDLE));
 
     // A refused log-off disconnects at once, without reconnecting.
     c.engine().results["LogoffFromCallAgent"] = VXL_E_FAIL;
@@ -215,8 +214,8 @@ TEST(control_states, reconnection_delays) {
     c.engine().results["ConfigureCallParameters"] = VXL_E_SOUND_OUTPUT_IN_USE;
     c.timers().fire(RECONNECT_TIMER);
     c.timers().fire(RECONNECT_TIMER);
-    EXPECT_EQ(c.timers().reconnect_delays.end()[-2], 1000);
-    EXPECT_EQ(c.timers().reconnect_delays.back(), 1000);
+    const auto& delays = c.timers().reconnect_delays;
+    EXPECT_EQ(std::tuple(delays.end()[-2], delays.back()), std::tuple(1000, 1000));
 
     // Logged on, then the link is lost: 5 s again, and nothing while logging on.
     c.engine().results["ConfigureCallParameters"] = 0;
@@ -226,8 +225,7 @@ TEST(control_states, reconnection_delays) {
     log_on(c.engine());
     c.engine().raise([](IVXLCallback* s) { return s->Disconnected(VXL_DISCONNECT_LINK_DOWN); });
     deliver();
-    EXPECT_EQ(c.timers().reconnect_delays.back(), 5000);
-    EXPECT_EQ(c.reconnect_timeout(), 7000);
+    EXPECT_EQ(std::tuple(delays.back(), c.reconnect_timeout()), std::tuple(5000, 7000));
 }
 
 TEST(control_states, status_line_and_repeated_states) {

@@ -13,6 +13,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <tuple>
 
 #include "network/interface_source.h"
 #include "phone/active_x_phone.h"
@@ -40,14 +41,10 @@ class fake_engine final : public ITarnwickVXL {
     }
     // Runs event off the GUI thread with the current sink; its answer.
     int32_t raise(std::function<int32_t(IVXLCallback*)> event) {
-        return std::async(std::launch::async,
-                          [&] {
-                              IVXLCallback* s = sink();
-                              const int32_t answer = event(s);
-                              s->Release();
-                              return answer;
-                          })
-            .get();
+        IVXLCallback* s = sink();
+        const int32_t answer = std::async(std::launch::async, event, s).get();
+        s->Release();
+        return answer;
     }
 
     uint32_t AddRef() override { return ++m_references; }
@@ -122,13 +119,10 @@ class fake_timers final : public kestrel::control_timers {
 };
 
 // Adapters and a kernel route table as the test gives them.
-class fixed_adapters final : public kestrel::interface_source {
-  public:
-    explicit fixed_adapters(kestrel::network_snapshot snapshot) : m_snapshot(std::move(snapshot)) {}
+struct fixed_adapters final : kestrel::interface_source {
+    explicit fixed_adapters(kestrel::network_snapshot given) : m_snapshot(std::move(given)) {}
     kestrel::network_snapshot snapshot() override { return m_snapshot; }
-
-  private:
-    kestrel::network_snapshot m_snapshot;
+    const kestrel::network_snapshot m_snapshot;
 };
 
 // Running Ethernet adapters: name, address, default gateway as the kernel writes it.
@@ -182,10 +176,9 @@ inline void deliver() {
     QCoreApplication::sendPostedEvents();
 }
 
-inline int32_t log_on(fake_engine& engine) {
-    const int32_t answer = engine.raise([](IVXLCallback* s) { return s->ConnectedToCallAgent(); });
+inline void log_on(fake_engine& engine) {
+    engine.raise([](IVXLCallback* s) { return s->ConnectedToCallAgent(); });
     deliver();
-    return answer;
 }
 
 class test_control : public kestrel::CVXLControl {

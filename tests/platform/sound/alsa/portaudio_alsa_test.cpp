@@ -1,24 +1,69 @@
-// The PortAudio backend over a test ALSA configuration (test-asound.conf.in): a file-backed
-// microphone and speaker, no card. The devices are unclocked, so nothing here measures time.
+// The PortAudio backend over a test ALSA configuration without a card: ALSA_CONFIG_PATH points at
+// a filled-in test-asound.conf.in (a file-backed microphone and speaker), made once before any
+// test runs (PortAudio reads the configuration once per process) and removed at the end. The
+// devices are unclocked, so nothing here measures time.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cmath>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <numbers>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
-#include "alsa/test_alsa_system.h"
 #include "platform/sound/sound_backend.h"
 #include "platform/sound/sound_mixer.h"
 #include "platform/sound/sound_player.h"
+#include "platform/sound/wav_file.h"
 #include "support/eventually.h"
 #include "virtual_card_fixture.h"
 
 namespace voxline::test {
 namespace {
+
+constexpr int k_mic_peak = 10000;
+// Samples per cycle in the mic file: 66.7 Hz read at 8 kHz, 400 Hz read at 48 kHz, both
+// well inside a phone's band.
+constexpr int k_mic_period = 120;
+
+int16_t mic_sample(size_t i) {
+    return static_cast<int16_t>(std::lround(
+        k_mic_peak * std::sin(2 * std::numbers::pi * double(i % k_mic_period) / k_mic_period)));
+}
+
+std::string g_alsa_dir;
+
+class alsa_test_system : public ::testing::Environment {
+  public:
+    void SetUp() override {
+        char pattern[] = "/tmp/voxline-alsa-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        g_alsa_dir = pattern;
+        std::vector<int16_t> mic(48000 * 5);  // 5 s at the highest rate used
+        for (size_t i = 0; i < mic.size(); ++i) mic[i] = mic_sample(i);
+        std::string error;
+        ASSERT_TRUE(write_binary_file(g_alsa_dir + "/mic.raw",
+                                      reinterpret_cast<const uint8_t*>(mic.data()), mic.size() * 2,
+                                      error))
+            << error;
+        std::string config = read_file(VXL_TEST_ASOUND_TEMPLATE);
+        ASSERT_FALSE(config.empty());
+        config = std::regex_replace(config, std::regex("@MIC_FILE@"), g_alsa_dir + "/mic.raw");
+        config =
+            std::regex_replace(config, std::regex("@SPEAKER_FILE@"), g_alsa_dir + "/speaker.raw");
+        std::ofstream(g_alsa_dir + "/asound.conf") << config;
+        setenv("ALSA_CONFIG_PATH", (g_alsa_dir + "/asound.conf").c_str(), 1);
+    }
+    void TearDown() override { std::filesystem::remove_all(g_alsa_dir); }
+};
+
+auto* const g_alsa_test_system = ::testing::AddGlobalTestEnvironment(new alsa_test_system);
 
 class PortAudioAlsa : public ::testing::Test {
   protected:
@@ -26,7 +71,7 @@ class PortAudioAlsa : public ::testing::Test {
     void SetUp() override {
         std::fflush(stderr);
         m_saved = dup(2);
-        const int file = open((alsa_dir() + "/stderr").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
+        const int file = open((g_alsa_dir + "/stderr").c_str(), O_RDWR | O_CREAT | O_TRUNC, 0600);
         dup2(file, 2);
         ::close(file);
     }
@@ -35,7 +80,7 @@ class PortAudioAlsa : public ::testing::Test {
         std::fflush(stderr);
         dup2(m_saved, 2);
         ::close(m_saved);
-        EXPECT_EQ(read_file(alsa_dir() + "/stderr"), "") << "the sound libraries wrote to stderr";
+        EXPECT_EQ(read_file(g_alsa_dir + "/stderr"), "") << "the sound libraries wrote to stderr";
     }
 
     // Records `headers` buffers of 100 ms from the default or named input.
@@ -85,7 +130,7 @@ TEST_F(PortAudioAlsa, CapturesTheFileSampleForSampleAt8000HzAndResamples48000Hz)
 
 // Headers play without silence added between them; a sound closes its output from its callback.
 TEST_F(PortAudioAlsa, PlaysHeadersAndASoundIntoTheSpeakerAndLetsGoOfTheOutput) {
-    const std::string speaker = alsa_dir() + "/speaker.raw";
+    const std::string speaker = g_alsa_dir + "/speaker.raw";
     auto speaker_holds = [&](const std::vector<int16_t>& expected) {
         const std::string bytes = read_file(speaker);
         ASSERT_EQ(bytes.size(), expected.size() * 2);
@@ -109,8 +154,8 @@ TEST_F(PortAudioAlsa, PlaysHeadersAndASoundIntoTheSpeakerAndLetsGoOfTheOutput) {
     const std::vector<int16_t> digit = ramp(-640, 1280);
     std::string error;
     std::vector<uint8_t> image;
-    ASSERT_TRUE(write_wav_file(alsa_dir() + "/digit.wav", digit, error)) << error;
-    ASSERT_TRUE(read_binary_file(alsa_dir() + "/digit.wav", image, error)) << error;
+    ASSERT_TRUE(write_wav_file(g_alsa_dir + "/digit.wav", digit, error)) << error;
+    ASSERT_TRUE(read_binary_file(g_alsa_dir + "/digit.wav", image, error)) << error;
     ASSERT_TRUE(play_sound_async(image.data(), image.size()));
     // Once played, the sound has closed its output: the backend may be changed, which also
     // ends its driver thread.

@@ -1,14 +1,18 @@
-// The version check: its request, outcomes and message boxes. Reading its
-// settings is driven end to end, as are the lab's version answers.
-#include "version_check.h"
-
+// Fetches against canned loopback servers, the PIN page's request and verdict,
+// how versions compare, and the version check's request, outcomes and message
+// boxes. Reading its settings is driven end to end, as are the lab's answers.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
 #include <QMessageBox>
 
 #include "modal_answers.h"
+#include "pin_check.h"
+#include "scripted_server.h"
+#include "version_check.h"
+#include "version_compare.h"
 #include "version_dialogs.h"
+#include "web_get.h"
 
 namespace voxline::test {
 namespace {
@@ -135,6 +139,110 @@ TEST(VersionDialogs, BoxesAndTheirAnswers) {
     EXPECT_EQ(boxes.texts, (std::vector<QString>{
                                offer, offer, "An error occured trying to reach your web service.",
                                "A new version of the dialdeck needs to be downloaded"}));
+}
+
+TEST(VersionCompare, PartsCompareAsNumbers) {
+    const std::tuple<const char*, const char*, int> rows[] = {
+        {"2.0.0.10", "2.0.0.6", 1},  // numbers, not text
+        {"2.0.0.6", "2.0.0.6", 0},
+        {"2.0.0.5", "2.0.0.6", -1},
+        {"1.9.9.99", "2.0.0.6", -1},
+        {"3.0.0.0", "2.0.0.6", 1},
+        {"2.0.6", "2.0.0.6", -2},  // three parts
+        {"2.0.0.6.1", "2.0.0.6", -2},
+        {"", "2.0.0.6", -2},  // no Version element
+        {"2.0.0.6", "2.0.6", -2},
+        {" 2.0.0.7", "2.0.0.6", 1},                    // atoi skips leading blanks
+        {"2.0.0.6beta", "2.0.0.6", 0},                 // and stops at the first non-digit
+        {"2.0.0.x", "2.0.0.0", 0},                     // reads as 0
+        {"2.0.0.-1", "2.0.0.0", -1},                   // signed
+        {"2.0.0.99999999999", "2.0.0.2147483647", 0},  // saturates at 2^31-1
+        {"2.0.0.-99999999999", "2.0.0.-2147483648", 0},
+        {"2.0.0.99999999999", "2.0.0.2147483646", 1},
+    };
+    for (const auto& [offered, running, expected] : rows)
+        EXPECT_EQ(compare_versions(offered, running, '.', 4), expected)
+            << offered << " vs " << running;
+    EXPECT_EQ(compare_versions("1,2", "1,3", ',', 2), -1);
+}
+
+web_request request_to(const scripted_server& server, const char* scheme = "http") {
+    const quint16 port = server.server.serverPort();
+    const QString url = QString("%1://127.0.0.1:%2/version.xml").arg(scheme).arg(port);
+    return {url, "VersionChecker/", 5000, 64 * 1024, {}};
+}
+
+QByteArray http(const QByteArray& status, const QByteArray& body) {
+    return "HTTP/1.0 " + status + "\r\nContent-Length: " + QByteArray::number(body.size()) +
+           "\r\n\r\n" + body;
+}
+
+TEST(WebGet, AnswersAndFailures) {
+    const QByteArray xml = "<Verify><Valid>true</Valid></Verify>", cap(64 * 1024, 'x');
+    const struct {
+        QByteArray reply, body;  // body null: refused
+    } rows[] = {
+        {http("200 OK", xml), xml},
+        {http("200 OK", cap), cap},
+        {http("200 OK", cap + "x"), {}},
+        {http("404 Not Found", xml), {}},
+        {"\x8f\xfe#not http at all\r\n\r\n", {}},
+    };
+    for (const auto& r : rows) {
+        scripted_server server("\r\n\r\n");
+        server.pieces = {{0, r.reply}};
+        const web_answer answer = web_fetch(request_to(server));
+        SCOPED_TRACE(r.reply.left(20).toStdString() + " " + answer.error.toStdString());
+        EXPECT_EQ(answer.ok, !r.body.isNull());
+        EXPECT_EQ(answer.body, r.body);
+        EXPECT_EQ(answer.error.isEmpty(), answer.ok);
+        EXPECT_TRUE(server.request.startsWith("GET /version.xml HTTP/1.1\r\n"));
+        EXPECT_TRUE(server.request.contains("\r\nUser-Agent: VersionChecker/\r\n"));
+    }
+}
+
+// A hanging server and a closed port are driven end to end.
+TEST(WebGet, BadAddressesAndCaFilesFailBeforeAnyTraffic) {
+    scripted_server server("\r\n\r\n");
+    std::vector<web_request> requests(4, request_to(server, "https"));
+    requests[0].ca_file = "/nonexistent/ca.pem";
+    requests[1].url = "ftp://127.0.0.1/x";
+    requests[2].url = "http:///x";
+    requests[3].url = "127.0.0.1:2780/version.xml";
+    for (const web_request& request : requests) {
+        const web_answer answer = web_fetch(request);
+        EXPECT_FALSE(answer.ok || answer.error.isEmpty()) << request.url.toStdString();
+    }
+    EXPECT_TRUE(server.request.isEmpty());
+}
+
+// The lab's page answers "true" and "false" end to end.
+TEST(PinCheck, RequestAndVerdict) {
+    const struct {
+        web_answer answer;
+        pin_verdict verdict;
+    } rows[] = {
+        {{true, 200, "<Verify><Valid>TRUE</Valid></Verify>", {}}, pin_verdict::valid},
+        {{true, 200, "<Verify><Other>true</Other></Verify>", {}}, pin_verdict::invalid},
+        {{true, 200, "<Verify><Valid>tr", {}}, pin_verdict::invalid},
+        {{false, 403, {}, "HTTP status 403"}, pin_verdict::failed},
+    };
+    web_request asked;
+    for (const auto& r : rows) {
+        const pin_result result =
+            verify_pin("Al&ma:B#erg,2191001,1 2%", "Lab Key&x=1", "127.0.0.1:2743",
+                       "verify/pin.asp", "/ca.pem", [&](const web_request& request) {
+                           asked = request;
+                           return r.answer;
+                       });
+        EXPECT_EQ(result.verdict, r.verdict) << r.answer.body.toStdString();
+        EXPECT_EQ(result.reason.isEmpty(), r.verdict != pin_verdict::failed);
+    }
+    EXPECT_EQ(asked.url,
+              "https://127.0.0.1:2743/verify/pin.asp&PIN=Al%26ma:B%23erg,2191001,1%202%25"
+              "&ownerKey=Lab%20Key%26x%3D1");
+    EXPECT_EQ(asked.timeout_ms, 60000);
+    EXPECT_EQ(asked.ca_file, "/ca.pem");
 }
 
 }  // namespace
