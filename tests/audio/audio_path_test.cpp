@@ -94,25 +94,20 @@ TEST(OutputTrim, ResetsAfterABurstAtMostOncePerTenSeconds) {
     EXPECT_EQ(trim.kill_samples_multiplier(), 5u);
 }
 
-std::vector<uint8_t> block_of(const pcm_queue& q, uint8_t first) {
-    std::vector<uint8_t> b(q.bytes_per_push());
-    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint8_t>(first + i / q.element_size());
-    return b;
-}
-
 // Order across wraps is heard end to end (the RTP audio module).
 TEST(PcmQueue, DepthThreeTwoPerPushTakesThreePushesAndNeedsTwoPopsForTheNext) {
     pcm_queue q(160, 2, 3);
     EXPECT_EQ(q.capacity(), 6u);
+    const std::vector<uint8_t> block(q.bytes_per_push());
     std::vector<uint8_t> element(160, 0xAB);
     EXPECT_FALSE(q.pop(element.data()));
     EXPECT_EQ(element[0], 0xAB) << "an empty pop wrote";
-    for (int i = 0; i < 3; ++i) EXPECT_TRUE(q.push(block_of(q, 0).data())) << "push " << i;
-    EXPECT_FALSE(q.push(block_of(q, 0).data()));
+    for (int i = 0; i < 3; ++i) EXPECT_TRUE(q.push(block.data())) << "push " << i;
+    EXPECT_FALSE(q.push(block.data()));
     EXPECT_TRUE(q.pop(element.data()));
-    EXPECT_FALSE(q.push(block_of(q, 0).data())) << "one free element is not room for a push";
+    EXPECT_FALSE(q.push(block.data())) << "one free element is not room for a push";
     EXPECT_TRUE(q.pop(element.data()));
-    EXPECT_TRUE(q.push(block_of(q, 0).data()));
+    EXPECT_TRUE(q.push(block.data()));
     EXPECT_EQ(q.held(), 6u);
 }
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "audio/jitter_buffer.h"
@@ -61,15 +62,9 @@ TEST(RtpPacket, JudgesReceivedDatagramsBySize) {
     const std::vector<uint8_t> csrc2(8, 0xCC), extension = {0xBE, 0xDE, 0, 1, 9, 9, 9, 9};
     std::vector<uint8_t> both = csrc2;
     both.insert(both.end(), extension.begin(), extension.end());
-    struct row {
-        const char* name;
-        std::vector<uint8_t> datagram;
-        rtp_verdict verdict;
-        uint32_t payload_bytes;
-        size_t payload_offset;
-    };
-    // A wrong version, a short header, CSRC or padding past the end: end to end (RTP impairments).
-    const row rows[] = {
+    // Name, datagram, verdict, payload bytes and offset. A wrong version, a short header, CSRC or
+    // padding past the end: end to end (RTP impairments).
+    const std::tuple<const char*, std::vector<uint8_t>, rtp_verdict, uint32_t, ptrdiff_t> rows[] = {
         {"N", packet(0x80, 24), rtp_verdict::decode, 24, 12},
         {"header only", packet(0x80, 0), rtp_verdict::silence, 0, 12},
         {"short frame", packet(0x80, 4), rtp_verdict::silence, 4, 12},
@@ -89,13 +84,13 @@ TEST(RtpPacket, JudgesReceivedDatagramsBySize) {
         {"one byte", {0x80}, rtp_verdict::malformed, 0, 0},
         {"empty", {}, rtp_verdict::malformed, 0, 0},
     };
-    for (const row& r : rows) {
-        SCOPED_TRACE(r.name);
-        const rtp_datagram d = judge_rtp_datagram(r.datagram.data(), r.datagram.size(), g);
-        EXPECT_EQ(static_cast<int>(d.verdict), static_cast<int>(r.verdict));
+    for (const auto& [name, datagram, verdict, payload_bytes, payload_offset] : rows) {
+        SCOPED_TRACE(name);
+        const rtp_datagram d = judge_rtp_datagram(datagram.data(), datagram.size(), g);
+        EXPECT_EQ(static_cast<int>(d.verdict), static_cast<int>(verdict));
         if (!rtp_is_kept(d.verdict) && d.verdict != rtp_verdict::oversize) continue;
-        EXPECT_EQ(std::tuple(d.sequence, d.payload_bytes, d.payload - r.datagram.data()),
-                  std::tuple(uint16_t{0x1234}, r.payload_bytes, ptrdiff_t(r.payload_offset)));
+        EXPECT_EQ(std::tuple(d.sequence, d.payload_bytes, d.payload - datagram.data()),
+                  std::tuple(uint16_t{0x1234}, payload_bytes, payload_offset));
     }
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <tuple>
 
 #include "core/call_control.h"
 #include "core/tarnwick_vxl.h"
@@ -24,8 +25,6 @@ using ::testing::HasSubstr;
 using ::testing::Not;
 
 constexpr const char* LOCAL_IP = "127.0.0.62";
-constexpr const char* OWNER_KEY =
-    "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
 struct arguments {
     const char* local_ip = LOCAL_IP;
@@ -38,12 +37,6 @@ struct arguments {
     const char* reserved1 = nullptr;
     bool with_callback = true;
 };
-
-std::string client_name() {
-    char name[CLIENT_NAME_MAX + 1];
-    process_client_name(name);
-    return name;
-}
 
 class ConfigureTest : public ::testing::Test {
   protected:
@@ -98,19 +91,17 @@ TEST_F(ConfigureTest, Defaults) {
 }
 
 TEST_F(ConfigureTest, RefusalsAndTheirCodes) {
-    const struct {
-        int vocoder, pack;
-        int32_t expected;
-    } cases[] = {
+    // Vocoder, pack, result.
+    const std::tuple<int, int, int32_t> cases[] = {
         {VXL_VOCODER_G711U, 3, VXL_E_INVALIDARG}, {VXL_VOCODER_G711A, 1, VXL_E_INVALIDARG},
         {VXL_VOCODER_G711U, 0, VXL_E_INVALIDARG}, {VXL_VOCODER_G729, 0, VXL_E_INVALIDARG},
         {VXL_VOCODER_G723, 0, VXL_E_INVALIDARG},  {VXL_VOCODER_G729, 251, VXL_E_INVALIDARG},
         {7, 2, VXL_E_UNSUPPORTED_VOCODER},        {VXL_VOCODER_G711U, 2, VXL_S_OK},
         {VXL_VOCODER_G729, 250, VXL_S_OK},        {VXL_VOCODER_G723, 1, VXL_S_OK},
     };
-    for (const auto& r : cases)
-        EXPECT_EQ(configure({.vocoder = r.vocoder, .pack = r.pack}), r.expected)
-            << r.vocoder << "/" << r.pack;
+    for (const auto& [vocoder, pack, expected] : cases)
+        EXPECT_EQ(configure({.vocoder = vocoder, .pack = pack}), expected)
+            << vocoder << "/" << pack;
     EXPECT_EQ(configure({.with_callback = false}), VXL_E_INVALIDARG);
     EXPECT_EQ(configure({.call_agents = nullptr}), VXL_E_INVALIDARG);
 }
@@ -135,23 +126,24 @@ TEST_F(ConfigureTest, UnusableLocalAddressFailsAndIsNotStoredAndABusyPortIsNoMat
 }
 
 TEST_F(ConfigureTest, ClientNameFromDebugOverrideOrAddressAndOwner) {
-    ASSERT_EQ(configure({.reserved1 = "vxldebug:lab-phone"}), VXL_S_OK);
-    EXPECT_EQ(client_name(), "lab-phone");
-    ASSERT_EQ(configure({.reserved1 = "vxldebug:0123456789abcdefghijklmnopqrstuvwxyz"}), VXL_S_OK);
-    EXPECT_EQ(client_name(), "0123456789abcdefghijklmn");
-
+    const auto named = [&](const char* reserved1 = nullptr) {
+        EXPECT_EQ(configure({.reserved1 = reserved1}), VXL_S_OK);
+        char name[CLIENT_NAME_MAX + 1];
+        process_client_name(name);
+        return std::string(name);
+    };
+    EXPECT_EQ(named("vxldebug:lab-phone"), "lab-phone");
+    EXPECT_EQ(named("vxldebug:0123456789abcdefghijklmnopqrstuvwxyz"), "0123456789abcdefghijklmn");
     registry_key owner;
-    ASSERT_TRUE(owner.open(OWNER_KEY, false, false));
+    ASSERT_TRUE(owner.open("HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion",
+                           false, false));
     ASSERT_TRUE(owner.write_string("RegisteredOwner", "Jane Q. Doe-2"));
-    ASSERT_EQ(configure(), VXL_S_OK);
-    EXPECT_EQ(client_name(), "7f00003ejaneqdoe2");
+    EXPECT_EQ(named(), "7f00003ejaneqdoe2");
     // Nothing usable in the owner: a generated one, kept for the next start.
     ASSERT_TRUE(owner.write_string("RegisteredOwner", "!!!"));
-    ASSERT_EQ(configure(), VXL_S_OK);
-    const std::string generated = client_name();
+    const std::string generated = named();
     EXPECT_THAT(generated, ::testing::MatchesRegex("7f00003ex[0-9a-f]{8}"));
-    ASSERT_EQ(configure(), VXL_S_OK);
-    EXPECT_EQ(client_name(), generated);
+    EXPECT_EQ(named(), generated);
 }
 
 TEST_F(ConfigureTest, InstanceLockHeldByAnotherProcessRefusesUnlessMuxMarker) {

@@ -1,5 +1,5 @@
-"""voxline-call's command line: help, version, bad options and refusals.
-These need no call agent and run in every build."""
+"""voxline-call's command line: help, version, the device list, bad options and
+refusals. These need no call agent and run in every build."""
 
 import os
 import subprocess
@@ -41,6 +41,14 @@ class CommandLineTest(unittest.TestCase):
                 self.assertEqual(result.returncode, 2)
                 self.assertIn(message, result.stderr)
                 self.assertEqual(result.stdout, "")
+
+    def test_devices_are_listed_without_any_other_option(self):
+        listed = run(["--list-devices", "--audio", "virtual"])
+        self.assertEqual((listed.returncode, listed.stderr), (0, ""))
+        self.assertEqual(listed.stdout.splitlines(), [
+            "in\tvirtual microphone\t8000\tdefault", "out\tvirtual speaker\t8000\tdefault"])
+        refused = run(["--list-devices", "--audio", "nonsense"])
+        self.assertEqual((refused.returncode, refused.stdout), (1, ""))
 
     def test_a_missing_engine_or_a_refused_configuration_exits_1(self):
         home = tempfile.TemporaryDirectory(prefix="voxline-home-")

@@ -20,23 +20,21 @@ CLONE_NEWNET = 0x40000000
 OURS = re.compile(r"vx([0-9a-f]+)[hro]")
 TAG = "vx%x" % (os.getpid() & 0xffffff)  # interface names stay under 16 characters
 NAMESPACES = HOME, ROUTER, OPERATOR = TAG + "h", TAG + "r", TAG + "o"
-# Two veth pairs: home a-b router, router w-x operator (each namespace made first, its lo up).
-SETUP = """ip link add {t}a netns {h} type veth peer name {t}b netns {r}
-ip link add {t}w netns {r} type veth peer name {t}x netns {o}
-ip -n {h} addr add 10.99.1.2/24 dev {t}a
-ip -n {r} addr add 10.99.1.1/24 dev {t}b
-ip -n {r} addr add 198.51.100.2/24 dev {t}w
-ip -n {o} addr add 198.51.100.1/24 dev {t}x
-ip -n {h} link set {t}a up
-ip -n {r} link set {t}b up
-ip -n {r} link set {t}w up
-ip -n {o} link set {t}x up
+# Two veth pairs, home a-b router and router w-x operator (each namespace made
+# first, its lo up): each end's namespace, name and address.
+ENDS = [(HOME, "a", "10.99.1.2/24"), (ROUTER, "b", "10.99.1.1/24"),
+        (ROUTER, "w", "198.51.100.2/24"), (OPERATOR, "x", "198.51.100.1/24")]
+SETUP = ["ip link add {t}a netns {h} type veth peer name {t}b netns {r}",
+         "ip link add {t}w netns {r} type veth peer name {t}x netns {o}"]
+SETUP += ["ip -n %s addr add %s dev {t}%s" % (n, address, end) for n, end, address in ENDS]
+SETUP += ["ip -n %s link set {t}%s up" % (n, end) for n, end, _ in ENDS] + """\
 ip -n {h} route add default via 10.99.1.1
 ip netns exec {r} sysctl -qw net.ipv4.ip_forward=1
 ip netns exec {r} nft add table ip nat
 ip netns exec {r} nft 'add chain ip nat post {{ type nat hook postrouting priority 100 ; }}'
 ip netns exec {r} nft add rule ip nat post oifname {t}w meta l4proto udp masquerade to :40000-40999
-""".format(t=TAG, h=HOME, r=ROUTER, o=OPERATOR)
+""".splitlines()
+SETUP = [line.format(t=TAG, h=HOME, r=ROUTER, o=OPERATOR) for line in SETUP]
 
 
 def run(*command):
@@ -61,7 +59,7 @@ def build():
         match = OURS.fullmatch(line.split(" ", 1)[0])
         if match and not os.path.exists("/proc/%d" % int(match.group(1), 16)):
             remove(match.group(0))
-    for line in (["ip netns add " + name for name in NAMESPACES] + SETUP.splitlines() +
+    for line in (["ip netns add " + name for name in NAMESPACES] + SETUP +
                  ["ip -n %s link set lo up" % name for name in NAMESPACES]):
         result = run(*shlex.split(line))
         if result.returncode != 0:

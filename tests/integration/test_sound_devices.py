@@ -1,11 +1,11 @@
-"""The phone's sound devices through voxline-call and the virtual card."""
+"""The phone's sound devices through voxline-call and the virtual card (their
+listing: test_cli)."""
 
 import os
-import subprocess
 import time
 
 import audio_check
-from harness import EndToEndTest, phone_program
+from harness import EndToEndTest
 
 
 class SoundDeviceTest(EndToEndTest):
@@ -55,16 +55,6 @@ class SoundDeviceTest(EndToEndTest):
                 phone = self.start_phone(["--audio", audio, "--mic-level=1"])
                 self.expect(phone, expected)
                 self.assertEqual(phone.wait_exit(), 1, phone.describe())
-
-    def test_devices_are_listed_without_any_other_option(self):
-        listed = subprocess.run([phone_program(), "--list-devices", "--audio", "virtual"],
-                                capture_output=True, text=True, timeout=20)
-        self.assertEqual((listed.returncode, listed.stderr), (0, ""))
-        self.assertEqual(listed.stdout.splitlines(), [
-            "in\tvirtual microphone\t8000\tdefault", "out\tvirtual speaker\t8000\tdefault"])
-        refused = subprocess.run([phone_program(), "--list-devices", "--audio", "nonsense"],
-                                 capture_output=True, text=True, timeout=20)
-        self.assertEqual((refused.returncode, refused.stdout), (1, ""))
 
     def test_microphone_level_follows_the_recording_without_a_call(self):
         # 330 ms of a square wave per amplitude, whose mean level is exact.

@@ -1,4 +1,6 @@
 // The endpoint's answers, what it sends on its own, and that only its own call agent is heard.
+#include <tuple>
+
 #include "mgcp_test_support.h"
 
 namespace voxline::test {
@@ -194,12 +196,8 @@ TEST_F(endpoint_sends, local_events_only_when_requested_and_embedded_requests) {
 }
 
 TEST_F(endpoint_sends, new_call_and_digits) {
-    const struct {
-        const char* number;
-        const char* caller_number;
-        const char* caller_name;
-        const char* observed;  // nullptr: refused, nothing sent
-    } cases[] = {
+    // Number, caller's number and name, what is observed (nullptr: refused, nothing sent).
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
         {"5551234", "", "", "D/5551234"},
         {"5551234", "100", "Bob Smith", "D/5551234, L/ci(,100,Bob Smith)"},
         {"0049301234", nullptr, "Alice", "D/0049301234, L/ci(,,Alice)"},
@@ -210,11 +208,10 @@ TEST_F(endpoint_sends, new_call_and_digits) {
         {"555 1234", "", "", nullptr},
         {"5551234", "", "Bob (home", nullptr},
     };
-    for (const auto& c : cases) {
-        const int rc = endpoint.mgcp_notify_new_call(c.number, c.caller_number, c.caller_name);
-        EXPECT_EQ(rc == MGCP_OK, c.observed != nullptr) << (c.number ? c.number : "null");
-        EXPECT_EQ(c.observed ? next_command() : agent.receive(50),
-                  c.observed ? ntfy(c.observed) : "");
+    for (const auto& [number, caller_number, caller_name, observed] : cases) {
+        const int rc = endpoint.mgcp_notify_new_call(number, caller_number, caller_name);
+        EXPECT_EQ(rc == MGCP_OK, observed != nullptr) << (number ? number : "null");
+        EXPECT_EQ(observed ? next_command() : agent.receive(50), observed ? ntfy(observed) : "");
     }
     // Digits are filtered, and an all-filtered string sends nothing.
     EXPECT_EQ(endpoint.mgcp_send_digits("1a*#x-B9,"), MGCP_OK);

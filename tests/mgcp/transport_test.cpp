@@ -55,17 +55,7 @@ TEST_F(offline_transport, estimator_follows_samples_within_256_to_4096_ms) {
     EXPECT_EQ(transport.timeout_ms(), 256);
 }
 
-TEST_F(offline_transport, estimate_stays_bounded_when_nothing_is_answered) {
-    for (int i = 0; i < 200; ++i) {
-        send_command();
-        g_fake_now += 4096;
-        transport.tick([](std::unique_ptr<mgcp_message>) {});
-        ASSERT_LE(transport.timeout_ms(), 4096);
-    }
-    EXPECT_LE(transport.smoothed_round_trip_x8(), 8 * 4096 * 2);
-}
-
-TEST_F(offline_transport, back_off_doubles_and_an_answer_to_a_repeat_is_no_sample) {
+TEST_F(offline_transport, back_off_doubles_stays_bounded_and_an_answer_to_a_repeat_is_no_sample) {
     uint32_t id = send_command();
     g_fake_now += 256;
     transport.tick([](std::unique_ptr<mgcp_message>) { ADD_FAILURE() << "abandoned"; });
@@ -75,6 +65,14 @@ TEST_F(offline_transport, back_off_doubles_and_an_answer_to_a_repeat_is_no_sampl
     answer(id);
     EXPECT_EQ(transport.timeout_ms(), after_backoff);
     EXPECT_EQ(transport.smoothed_round_trip_x8(), 512);
+
+    for (int i = 0; i < 200; ++i) {  // nothing answered
+        send_command();
+        g_fake_now += 4096;
+        transport.tick([](std::unique_ptr<mgcp_message>) {});
+        ASSERT_LE(transport.timeout_ms(), 4096);
+    }
+    EXPECT_LE(transport.smoothed_round_trip_x8(), 8 * 4096 * 2);
 }
 
 TEST(mgcp_transport, transaction_ids_start_at_the_clock_and_wrap) {
@@ -90,8 +88,7 @@ TEST(mgcp_transport, transaction_ids_start_at_the_clock_and_wrap) {
 using endpoint_transport = endpoint_fixture;
 
 TEST_F(endpoint_transport, unanswered_restart_is_sent_ten_times_then_reported) {
-    ASSERT_EQ(restart.substr(0, 5), "RSIP ");
-    EXPECT_EQ(endpoint.ms_until_next_timer(), 256);
+    EXPECT_EQ(endpoint.ms_until_next_timer(), 256);  // the restart's first wait
     g_fake_now += 100;
     EXPECT_EQ(endpoint.ms_until_next_timer(), 156);
     ASSERT_EQ(endpoint.send_keepalive(), MGCP_OK);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "nat/nat_answer.h"
 #include "support/scripted_channel.h"
@@ -15,12 +16,8 @@ namespace {
 using namespace std::string_literals;
 
 TEST(NatAnswer, ReadsPortThenDottedAddressWithinBounds) {
-    const struct {
-        std::string text;
-        int tokens;
-        bool valid;
-        int port;
-    } rows[] = {
+    // Text, tokens read, valid, port (checked where the text has a readable one).
+    const std::tuple<std::string, int, bool, int> rows[] = {
         {"5060 192.0.2.7", 2, true, 5060},
         {"1 10.0.0.1", 2, true, 1},
         {"65535 10.0.0.1", 2, true, 65535},
@@ -42,11 +39,11 @@ TEST(NatAnswer, ReadsPortThenDottedAddressWithinBounds) {
         {"5060\0 10.0.0.1"s, 1, false, 5060},
         {"\x80\x12\x00\x01\xde\xad\xbe\xef"s, 0, false, -1},
     };
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.text);
-        const nat_answer a = read_nat_answer(r.text.data(), r.text.size());
-        EXPECT_EQ(std::tuple(a.tokens_read, a.valid, r.valid || r.port > 0 ? a.port : r.port),
-                  std::tuple(r.tokens, r.valid, r.port));
+    for (const auto& [text, tokens, valid, port] : rows) {
+        SCOPED_TRACE(text);
+        const nat_answer a = read_nat_answer(text.data(), text.size());
+        EXPECT_EQ(std::tuple(a.tokens_read, a.valid, valid || port > 0 ? a.port : port),
+                  std::tuple(tokens, valid, port));
     }
 }
 
@@ -83,21 +80,17 @@ TEST_F(NatQuery, SilentServiceGetsEightRequestsThenNoAnswer) {
 }
 
 TEST_F(NatQuery, FirstGoodAnswerDecidesAgainstTheLocalAddress) {
-    const struct {
-        const char* answer;
-        bool behind;
-    } rows[] = {{"40000 198.51.100.2", true},
-                {"3400 10.1.1.5", false},
-                {"3401 10.1.1.5", true},
-                {"3400 10.1.1.50", true}};
-    for (const auto& r : rows) {
-        SCOPED_TRACE(r.answer);
+    for (const auto& [answer, behind] : {std::pair{"40000 198.51.100.2", true},
+                                         {"3400 10.1.1.5", false},
+                                         {"3401 10.1.1.5", true},
+                                         {"3400 10.1.1.50", true}}) {
+        SCOPED_TRACE(answer);
         peer = scripted_channel{};
-        answer_request(3, r.answer);
+        answer_request(3, answer);
         const nat_query_result q = run();
         EXPECT_EQ(std::tuple(peer.sent.size(), q.no_answer, q.behind_nat),
-                  std::tuple(size_t{3}, false, r.behind));
-        EXPECT_EQ(std::to_string(q.mapped_port) + " " + q.mapped_ip, r.answer);
+                  std::tuple(size_t{3}, false, behind));
+        EXPECT_EQ(std::to_string(q.mapped_port) + " " + q.mapped_ip, answer);
     }
     EXPECT_EQ(engine_log_count("NAT info 198.51.100.2:40000 (behind a NAT)"), 1u);
     EXPECT_EQ(engine_log_count("NAT info 10.1.1.5:3400 (not behind a NAT)"), 1u);
@@ -148,7 +141,7 @@ TEST_F(NatQuery, FortyCharactersReadLongerAndOversizedRefused) {
     EXPECT_EQ(engine_log_count("Received unterminated NAT response"), 2u);
 }
 
-TEST_F(NatQuery, ReadAndSendErrorsEndOnlyTheAttempt) {
+TEST_F(NatQuery, ReadAndSendErrorsEndOnlyTheAttemptAStopTheQuery) {
     peer.send_errors = {101, 0};
     peer.arrivals.push_back({30, SERVICE, SERVICE_PORT, "", 104});
     answer_request(3, "40000 198.51.100.2");
@@ -158,9 +151,8 @@ TEST_F(NatQuery, ReadAndSendErrorsEndOnlyTheAttempt) {
     EXPECT_EQ(std::tuple(peer.sent[1].at_ms, peer.sent[2].at_ms, r.behind_nat),
               std::tuple(30, 230, true));
     EXPECT_EQ(engine_log_count("Read NAT response failed, error=104"), 1u);
-}
 
-TEST_F(NatQuery, StopEndsTheQuery) {
+    peer = scripted_channel{};  // a stop ends the whole query
     peer.on_send = [](scripted_channel& c, const scripted_channel::sent_datagram&) {
         if (c.sent.size() == 2) c.stop = true;
     };

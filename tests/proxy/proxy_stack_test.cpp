@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "proxy/proxy_messages.h"
 #include "support/scripted_channel.h"
 #include "support/temp_home.h"
@@ -16,13 +18,8 @@ constexpr const char *PROXY = "10.0.0.1", *OTHER = "10.0.0.9";
 TEST(ProxyMessages, EachAnswerAgainstEachValidator) {
     enum kind { ALLOC, PROBE, DEALLOC };
     using v = proxy_verdict;
-    const struct {
-        const char* text;
-        const char* sender;
-        kind validator;
-        v verdict;
-        const char* line;  // logged when the answer is ignored for a reason
-    } rows[] = {
+    // Answer, sender, validator, verdict, the line logged when it is ignored for a reason.
+    const std::tuple<const char*, const char*, kind, v, const char*> rows[] = {
         {"PROXY_ACKALLOC alice_1 40000", PROXY, ALLOC, v::granted, ""},
         {"PROXY_ACKALLOC alice_1 40000", OTHER, ALLOC, v::not_accepted,
          "Acknowledge from incorrect proxy ignored"},
@@ -58,19 +55,19 @@ TEST(ProxyMessages, EachAnswerAgainstEachValidator) {
         {"PROXY_ACKDEALLOCX alice_1", PROXY, DEALLOC, v::not_accepted, ""},
     };
     temp_home home;
-    for (const auto& r : rows) {
-        SCOPED_TRACE(std::string(r.text) + " from " + r.sender);
+    for (const auto& [text, sender, validator, verdict, line] : rows) {
+        SCOPED_TRACE(std::string(text) + " from " + sender);
         const size_t before = engine_log().size();
         int port = -1;
         const v got =
-            r.validator == ALLOC ? validate_alloc_answer(r.text, "alice_1", PROXY, r.sender, &port)
-            : r.validator == PROBE ? validate_probe_answer(r.text, "alice_1", PROXY, r.sender)
-                                   : validate_dealloc_answer(r.text, "alice_1", PROXY, r.sender);
-        const size_t lines = *r.line ? 1 : 0;
+            validator == ALLOC   ? validate_alloc_answer(text, "alice_1", PROXY, sender, &port)
+            : validator == PROBE ? validate_probe_answer(text, "alice_1", PROXY, sender)
+                                 : validate_dealloc_answer(text, "alice_1", PROXY, sender);
+        const size_t lines = *line ? 1 : 0;
         EXPECT_EQ(std::tuple(got, port, engine_log_count("ignored", before),
-                             engine_log_count(*r.line ? r.line : "ignored", before)),
-                  std::tuple(r.verdict, r.validator == ALLOC && got == v::granted ? 40000 : -1,
-                             lines, lines));
+                             engine_log_count(*line ? line : "ignored", before)),
+                  std::tuple(verdict, validator == ALLOC && got == v::granted ? 40000 : -1, lines,
+                             lines));
     }
     // The session id is the whole client name as one token.
     EXPECT_EQ(proxy_session_id("Alice Smith\t1\n"), "Alice_Smith_1_");
@@ -121,16 +118,15 @@ TEST_F(ProxyStack, RefusedSilentAndBadEntriesOfTheListAreSkipped) {
     EXPECT_EQ(engine_log_count("Invalid proxy address [] skipped"), 1u);
 }
 
-TEST_F(ProxyStack, ForgedGrantIsNotTakenAndNoGrantEmptiesTheAddress) {
+TEST_F(ProxyStack, ForgedGrantIsNotTakenNoGrantEmptiesTheAddressAndSendErrorsRetry) {
     peer.on_send = [](scripted_channel& c, const scripted_channel::sent_datagram&) {
         c.arrive(c.now + 10, OTHER, 2830, "PROXY_ACKALLOC alice_1 40000");
         c.arrive(c.now + 20, PROXY, 2830, "PROXY_NAKALLOC alice_1");
     };
     EXPECT_FALSE(allocate(PROXY));
     EXPECT_EQ(std::tuple(std::string(address), peer.sent.size()), std::tuple("", size_t{1}));
-}
 
-TEST_F(ProxyStack, SendErrorsMoveToTheNextAttempt) {
+    peer = scripted_channel{};  // send errors move to the next attempt
     peer.send_errors = {111, 111};
     answer(PROXY, "PROXY_ACKPROBE alice_1");
     EXPECT_TRUE(stack.probe(PROXY, 40000));

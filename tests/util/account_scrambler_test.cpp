@@ -5,6 +5,7 @@
 
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace voxline::test {
@@ -13,15 +14,13 @@ namespace {
 TEST(AccountScrambler, SizeQueryAnswersTwiceTheLengthPlus82AndFails) {
     const uint8_t text[] = "12345";
     uint8_t buffer[100];
-    const struct {
-        size_t length;
-        bool buffer;
-        size_t capacity;
-    } cases[] = {{0, true, 0}, {0, false, 50}, {5, true, 0}, {5, false, 50}, {5, true, 20}};
-    for (const auto& c : cases) {
-        size_t capacity = c.capacity;
-        EXPECT_FALSE(scramble(text, c.length, c.buffer ? buffer : nullptr, &capacity));
-        EXPECT_EQ(capacity, 2 * c.length + 82) << c.length << " " << c.capacity;
+    // Length, with a buffer, the capacity offered.
+    const std::tuple<size_t, bool, size_t> cases[] = {
+        {0, true, 0}, {0, false, 50}, {5, true, 0}, {5, false, 50}, {5, true, 20}};
+    for (const auto& [length, with_buffer, offered] : cases) {
+        size_t capacity = offered;
+        EXPECT_FALSE(scramble(text, length, with_buffer ? buffer : nullptr, &capacity));
+        EXPECT_EQ(capacity, 2 * length + 82) << length << " " << offered;
     }
     EXPECT_FALSE(scramble_account(std::string(0x10000, 'x'))) << "the length must fit two cells";
     EXPECT_TRUE(scramble_account(std::string(1000, 'x')));

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace voxline::test {
 namespace {
@@ -13,12 +14,8 @@ int64_t fake_now() {
 }
 
 TEST(RateLimit, OneReportPerKeyAndTenSecondsThenTheCount) {
-    const struct {
-        int64_t at_ms;
-        uint64_t key;
-        bool admitted;
-        int held_back;
-    } steps[] = {
+    // At ms, key, admitted, count held back.
+    const std::tuple<int64_t, uint64_t, bool, int> steps[] = {
         {0, 1, true, 0},       // the first goes through as it is
         {1, 1, false, 0},      // repeats within the window are counted
         {9999, 1, false, 0},   //
@@ -32,12 +29,12 @@ TEST(RateLimit, OneReportPerKeyAndTenSecondsThenTheCount) {
     };
     g_now = 0;
     rate_limit limit(10000, fake_now);
-    for (const auto& s : steps) {
-        SCOPED_TRACE(std::to_string(s.at_ms) + " ms, key " + std::to_string(s.key));
-        g_now = s.at_ms;
+    for (const auto& [at_ms, key, admitted, count] : steps) {
+        SCOPED_TRACE(std::to_string(at_ms) + " ms, key " + std::to_string(key));
+        g_now = at_ms;
         int held_back = -1;
-        EXPECT_EQ(limit.admit(s.key, &held_back), s.admitted);
-        EXPECT_EQ(held_back, s.held_back);
+        EXPECT_EQ(limit.admit(key, &held_back), admitted);
+        EXPECT_EQ(held_back, count);
     }
     // Many keys each get their first report, and the latest is remembered.
     int held_back = 0;

@@ -91,7 +91,7 @@ TEST_F(LogTest, MultiLineEntriesAreIndentedAndLongOnesCutTo1023Characters) {
     EXPECT_EQ(l[3].size(), 1023u - 2);  // the entry's "\r\n" is the split point
 }
 
-TEST_F(LogTest, LogOf250000BytesRotatesAtStartUp) {
+TEST_F(LogTest, RotatesAt250000BytesAtStartUpAndWhenASessionEntryWouldPass2500000) {
     home.write("vxl.log", std::string(250000, 'o'));
     home.write("vxl.001", "one");
     home.write("vxl.003", "three");
@@ -101,11 +101,9 @@ TEST_F(LogTest, LogOf250000BytesRotatesAtStartUp) {
                          home.read("vxl.004")),
               std::tuple(250000u, "one", false, "three"));
     EXPECT_EQ(home.read("vxl.log").rfind("\n========= Start up", 0), 0u);
-}
 
-// A log that grows during a session is rotated at 2,500,000 bytes as at
-// start-up, so the engine directory stays bounded however much is logged.
-TEST_F(LogTest, RotatesDuringTheSessionWhenAnEntryWouldPassTheLimit) {
+    // A log that grows during a session is rotated at 2,500,000 bytes as at
+    // start-up, so the engine directory stays bounded however much is logged.
     for (const char* name : {"vxl.001", "vxl.002", "vxl.003", "vxl.004"}) home.write(name, name);
     VXL_LOG(LOG_ALWAYS, "entry");  // every entry has the same length
     const size_t one = home.read("vxl.log").size();

@@ -108,11 +108,8 @@ std::vector<uint8_t> operator+(std::vector<uint8_t> a, const std::vector<uint8_t
 
 TEST(G723, DecodesMixedFrameLengthsNothingAsTheFixedPatternEncodesWholeFrames) {
     const std::vector<uint8_t> silence = {0x02, 0x40, 0x21, 0x10}, full(24, 0x00);
-    const struct {
-        const char* name;
-        std::vector<uint8_t> payload;
-        uint32_t capacity_frames, expected_frames;
-    } cases[] = {
+    // Name, payload, room in frames, frames decoded.
+    const std::tuple<const char*, std::vector<uint8_t>, uint32_t, uint32_t> cases[] = {
         {"one 4-byte frame", silence, 4, 1},
         {"full then silence", full + silence, 4, 2},
         {"silence then full", silence + full, 4, 2},
@@ -122,14 +119,14 @@ TEST(G723, DecodesMixedFrameLengthsNothingAsTheFixedPatternEncodesWholeFrames) {
         {"full frame cut short", std::vector<uint8_t>(10, 0x00), 4, 0},
         {"fewer than 4 bytes after a frame", silence + std::vector<uint8_t>{0x02, 0x00}, 4, 1},
     };
-    for (const auto& c : cases) {
+    for (const auto& [name, payload, room, frames] : cases) {
         auto v = create_vocoder(VOCODER_G723, 1);
-        std::vector<int16_t> pcm(240 * c.capacity_frames + 16, 0x5555);
+        std::vector<int16_t> pcm(240 * room + 16, 0x5555);
         uint32_t bytes = 0;
-        EXPECT_TRUE(v->decode(c.payload.data(), static_cast<uint32_t>(c.payload.size()), pcm.data(),
-                              240 * 2 * c.capacity_frames, &bytes));
-        EXPECT_EQ(bytes, 480 * c.expected_frames) << c.name;
-        EXPECT_EQ(pcm[240 * c.capacity_frames], 0x5555) << c.name << ": wrote past the capacity";
+        EXPECT_TRUE(v->decode(payload.data(), static_cast<uint32_t>(payload.size()), pcm.data(),
+                              240 * 2 * room, &bytes));
+        EXPECT_EQ(bytes, 480 * frames) << name;
+        EXPECT_EQ(pcm[240 * room], 0x5555) << name << ": wrote past the capacity";
     }
     auto v = create_vocoder(VOCODER_G723, 1);
     std::vector<int16_t> pcm(240);

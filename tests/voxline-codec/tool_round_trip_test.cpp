@@ -59,15 +59,29 @@ TEST(ToolRoundTrip, EveryCodecWritesWholePayloadsAndDecodesToTheSameLength) {
     }
 }
 
+std::vector<uint8_t> image(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
+                           std::vector<uint8_t> data, uint32_t data_length_field = 0) {
+    std::vector<uint8_t> v;
+    auto le = [&](uint32_t x, int bytes) {
+        for (int i = 0; i < bytes; ++i) v.push_back(static_cast<uint8_t>(x >> 8 * i));
+    };
+    auto text = [&](const char* four) {
+        for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(four[i]));
+    };
+    text("RIFF"), le(0, 4), text("WAVE");
+    // An unrelated chunk of odd length first: readers must skip it and its pad byte.
+    text("LIST"), le(3, 4), text("abc");
+    text("fmt "), le(16, 4), le(tag, 2), le(channels, 2), le(rate, 4);
+    le(rate * channels * bits / 8, 4), le(channels * bits / 8, 2), le(bits, 2);
+    text("data"), le(data_length_field ? data_length_field : uint32_t(data.size()), 4);
+    v.insert(v.end(), data.begin(), data.end());
+    return v;
+}
+
 TEST(ToolRoundTrip, RefusesWhatItCannotUseAndWarnsAboutATrailingPartialFrame) {
-    // A 16 kHz WAV: same layout, other rate.
     std::string error;
-    ASSERT_TRUE(write_wav_file(path("rate.wav"), std::vector<int16_t>(800), error));
-    std::vector<uint8_t> image;
-    ASSERT_TRUE(read_binary_file(path("rate.wav"), image, error));
-    image[24] = 0x80;  // 16000 Hz = 0x3E80
-    image[25] = 0x3E;
-    ASSERT_TRUE(write_binary_file(path("rate.wav"), image.data(), image.size(), error));
+    const std::vector<uint8_t> rate = image(1, 1, 16000, 16, std::vector<uint8_t>(1600));
+    ASSERT_TRUE(write_binary_file(path("rate.wav"), rate.data(), rate.size(), error));
     const std::string cases[][2] = {
         {"encode g711u " + path("rate.wav") + " " + path("x.raw"), "unsupported WAV format"},
         {"encode g726 " + path("rate.wav") + " " + path("x.raw"), "unknown codec"},
@@ -89,25 +103,6 @@ TEST(ToolRoundTrip, RefusesWhatItCannotUseAndWarnsAboutATrailingPartialFrame) {
     std::vector<int16_t> pcm;
     ASSERT_TRUE(read_wav_file(path("p.wav"), pcm, error)) << error;
     EXPECT_EQ(pcm.size(), 160u);
-}
-
-std::vector<uint8_t> image(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits,
-                           std::vector<uint8_t> data, uint32_t data_length_field = 0) {
-    std::vector<uint8_t> v;
-    auto le = [&](uint32_t x, int bytes) {
-        for (int i = 0; i < bytes; ++i) v.push_back(static_cast<uint8_t>(x >> 8 * i));
-    };
-    auto text = [&](const char* four) {
-        for (int i = 0; i < 4; ++i) v.push_back(static_cast<uint8_t>(four[i]));
-    };
-    text("RIFF"), le(0, 4), text("WAVE");
-    // An unrelated chunk of odd length first: readers must skip it and its pad byte.
-    text("LIST"), le(3, 4), text("abc");
-    text("fmt "), le(16, 4), le(tag, 2), le(channels, 2), le(rate, 4);
-    le(rate * channels * bits / 8, 4), le(channels * bits / 8, 2), le(bits, 2);
-    text("data"), le(data_length_field ? data_length_field : uint32_t(data.size()), 4);
-    v.insert(v.end(), data.begin(), data.end());
-    return v;
 }
 
 TEST(WavFile, ReadsOnly8kMono16Bit) {
