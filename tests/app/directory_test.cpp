@@ -6,6 +6,8 @@
 #include <QDeadlineTimer>
 #include <QTimer>
 #include <climits>
+#include <string>
+#include <vector>
 
 #include "directory_client.h"
 #include "directory_items.h"

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QTest>
 #include <filesystem>
+#include <string>
 
 #include "ad_area.h"
 #include "ad_entries.h"

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTreeWidget>
 #include <fstream>
+#include <functional>
 #include <optional>
 
 #include "atomic_file.h"

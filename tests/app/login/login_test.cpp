@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <string>
+#include <vector>
 
 #include "account_page.h"
 #include "account_prefix.h"

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <random>
 #include <set>
+#include <string>
+#include <vector>
 
 #include "app_folder.h"
 #include "app_settings.h"

@@ -7,6 +7,8 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTest>
+#include <memory>
+#include <vector>
 
 #include "kestrel/kestrel.h"
 #include "mixer_fader.h"

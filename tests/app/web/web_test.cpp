@@ -5,6 +5,7 @@
 
 #include <QAbstractButton>
 #include <QMessageBox>
+#include <tuple>
 
 #include "modal_answers.h"
 #include "pin_check.h"
